@@ -112,4 +112,40 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     return out;
 }
 
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        int32_t ch = decodeUtf8(utf8, pos);
+        if (ch < 0)
+            ch = 0xFFFD;
+        if (ch >= 0x10000) {
+            ch -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (ch >> 10));
+            out += static_cast<char16_t>(0xDC00 + (ch & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(ch);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        char32_t ch = utf16[i];
+        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (ch >= 0xD800 && ch <= 0xDFFF) {
+            ch = 0xFFFD;
+        }
+        appendUtf8(out, ch);
+    }
+    return out;
+}
+
 } // namespace win

@@ -33,4 +33,9 @@ void appendUtf8(std::string& out, char32_t ch);
 // byte and gives -1.
 int32_t decodeUtf8(std::string_view text, size_t& pos);
 
+// UTF-8 <-> UTF-16 (the form of strings handed across COM-style interfaces). Malformed
+// UTF-8 bytes and unpaired surrogates become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
 } // namespace win

@@ -43,4 +43,14 @@ TEST(Codepage1252, UnmappableAndMalformedBecomeReplacement) {
     EXPECT_EQ(utf8ToCp1252("\xF0\x9F\x98\x80z"), "?z");  // outside the code page
 }
 
+TEST(Utf16, RoundTripAndBadInput) {
+    std::string text = "A\u00E9\u20AC\U0001F600";
+    std::u16string wide = utf8ToUtf16(text);
+    EXPECT_EQ(wide, (std::u16string{u'A', 0xE9, 0x20AC, 0xD83D, 0xDE00}));
+    EXPECT_EQ(utf16ToUtf8(wide), text);
+    EXPECT_EQ(utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}), "a\uFFFDb");
+    EXPECT_EQ(utf16ToUtf8(std::u16string{0xDC00}), "\uFFFD");
+    EXPECT_EQ(utf8ToUtf16("\xFFx"), (std::u16string{0xFFFD, u'x'}));
+}
+
 } // namespace

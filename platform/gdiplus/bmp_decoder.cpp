@@ -92,7 +92,7 @@ void decodeRle(Bytes bits, FrameData& frame, bool rle4) {
 
 } // namespace
 
-void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverride) {
+size_t decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverride) {
     Reader h{header};
     const uint32_t headerSize = h.u32();
     int64_t width = 0, height = 0;
@@ -176,6 +176,11 @@ void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverrid
             fail();
     }
 
+    // Icons keep their pixels right after the colour table.
+    const size_t bitsAt = h.pos;
+    if (bits.data() == nullptr)
+        bits = header.subspan(std::min(bitsAt, header.size()));
+
     const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
     if (rle) {
         if ((compression == BI_RLE8 && bitCount != 8) ||
@@ -184,7 +189,7 @@ void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverrid
         allocateFrame(frame, width, height,
                       bitCount == 8 ? PixelFormat8bppIndexed : PixelFormat4bppIndexed);
         decodeRle(bits, frame, compression == BI_RLE4);
-        return;
+        return bitsAt;
     }
     if (compression != BI_RGB && compression != BI_BITFIELDS && compression != BI_ALPHABITFIELDS)
         fail();
@@ -228,7 +233,9 @@ void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverrid
         break;
     case 32:
         if (!fields || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)) {
-            format = masks[3] == 0xFF000000u || (!fields && headerSize >= 108 && masks[3] != 0)
+            // Icons carry alpha in 32-bit BI_RGB pixels.
+            format = masks[3] == 0xFF000000u || heightOverride != 0 ||
+                             (!fields && headerSize >= 108 && masks[3] != 0)
                          ? PixelFormat32bppARGB
                          : PixelFormat32bppRGB;
             fields = false;
@@ -251,7 +258,7 @@ void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverrid
                 for (int64_t x = 0; x < width; ++x)
                     row[4 * x + 3] = 0xFF;
             }
-        return;
+        return bitsAt;
     }
     // Arbitrary bit fields: unpack each channel into 32-bit B,G,R,A.
     const Channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
@@ -269,6 +276,7 @@ void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverrid
             dst[4 * x + 3] = a.mask ? a.get(v) : 0xFF;
         }
     }
+    return bitsAt;
 }
 
 void decodeBmp(Bytes bytes, DecodedImage& out) {

@@ -129,8 +129,10 @@ void decodeIcon(Bytes bytes, DecodedImage& out);
 
 // Reads the BMP pixel payload that follows a BITMAPINFOHEADER-family header (the core of
 // both the BMP and the ICO decoders). `header` starts at the info header; `bits` is where
-// the pixels start. `heightOverride` is used by icons, whose header height counts the mask.
-void decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverride);
+// the pixels start, or a null span when they follow the colour table (then the return value
+// is their offset in `header`). `heightOverride` is used by icons, whose header height
+// counts the mask, and makes 32-bit pixels keep their alpha.
+size_t decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverride);
 
 struct EncodeSettings {
     int quality = 75;

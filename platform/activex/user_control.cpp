@@ -2,6 +2,7 @@
 
 #include "platform/win/handles.h"
 #include "platform/win/timer.h"
+#include "platform/win/ui_services.h"
 
 namespace ax {
 
@@ -351,11 +352,8 @@ void UserControl::RaiseEvent(DispId id, std::span<Variant> args) {
     m_events.raise(id, args);
 }
 
-int UserControl::MsgBox(std::string_view text, int style, std::string_view title) {
-    if (!m_site)
-        return 1;
-    return m_site->showMessage(text, style,
-                               title.empty() ? std::string_view(kApplicationTitle) : title);
+int UserControl::MsgBox(const std::string& text, uint32_t style, const std::string& title) {
+    return win::MsgBox(text, style, title.empty() ? std::string(kApplicationTitle) : title);
 }
 
 win::LRESULT UserControl::windowProc(win::HWND h, uint32_t msg, win::WPARAM w, win::LPARAM l) {

@@ -42,22 +42,15 @@ public:
     virtual bool eventsFrozen() const { return false; }
     // The control's look changed; the host repaints when it likes.
     virtual void invalidate() {}
-    // Shows a message box and returns the button (1 = OK). Never blocks in tests.
-    virtual int showMessage(std::string_view text, int style, std::string_view title) {
-        (void)text;
-        (void)style;
-        (void)title;
-        return 1;
-    }
     // A lifecycle handler failed (ReadProperties, WriteProperties).
     virtual void reportError(const Error& error) { (void)error; }
 };
 
 // Message box styles.
-inline constexpr int kMsgBoxOkOnly = 0;
-inline constexpr int kMsgBoxCritical = 16;
-inline constexpr int kMsgBoxExclamation = 48;
-inline constexpr int kMsgBoxInformation = 64;
+inline constexpr uint32_t kMsgBoxOkOnly = 0;
+inline constexpr uint32_t kMsgBoxCritical = 16;
+inline constexpr uint32_t kMsgBoxExclamation = 48;
+inline constexpr uint32_t kMsgBoxInformation = 64;
 
 // The title of message boxes that do not give one.
 inline constexpr const char* kApplicationTitle = "Tavimo";
@@ -168,7 +161,9 @@ protected:
     // Raises to every advised sink unless the site freezes events. By-reference
     // arguments are passed as Variants in args and read back from there.
     void RaiseEvent(DispId id, std::span<Variant> args = {});
-    int MsgBox(std::string_view text, int style = kMsgBoxOkOnly, std::string_view title = {});
+    // Through the process's message sink (win::MsgBox); the title defaults to the
+    // library's application title.
+    int MsgBox(const std::string& text, uint32_t style = kMsgBoxOkOnly, const std::string& title = {});
 
     // Lifecycle handlers.
     virtual void onInitialize() {}

@@ -1,6 +1,7 @@
 #include "platform/activex/variant.h"
 
-#include <cfenv>
+#include "platform/win/vb_number.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -61,16 +62,7 @@ void Variant::assign(const Variant& v) {
     target.m_value = std::move(value.m_value);
 }
 
-double roundHalfEven(double v) {
-    // nearbyint follows the rounding mode, which is to-nearest-even unless changed.
-    int saved = std::fegetround();
-    if (saved != FE_TONEAREST)
-        std::fesetround(FE_TONEAREST);
-    double r = std::nearbyint(v);
-    if (saved != FE_TONEAREST)
-        std::fesetround(saved);
-    return r;
-}
+double roundHalfEven(double v) { return win::roundHalfEven(v); }
 
 std::string numberText(double v) {
     if (std::isnan(v))

@@ -51,6 +51,7 @@ HeadlessHost::~HeadlessHost() {
     while (!m_controls.empty())
         destroy(m_controls.back().get());
     win::SetThreadClock(nullptr);
+    win::setMessageSink(m_previousSink);
 }
 
 HostedControl* HeadlessHost::create(ClassFactory& factory, int width, int height,

@@ -8,6 +8,7 @@
 #include "platform/activex/dispatch.h"
 #include "platform/activex/user_control.h"
 #include "platform/win/clock.h"
+#include "platform/win/ui_services.h"
 
 namespace ax::test {
 
@@ -30,26 +31,15 @@ private:
     const TypeInfo* m_type;
 };
 
-struct MessageRecord {
-    std::string text;
-    int style = 0;
-    std::string title;
-};
-
 // A site that records what the control tells its host.
 class RecordingSite : public ControlSite {
 public:
     void propertyChanged(std::string_view key) override { changedKeys.emplace_back(key); }
     bool eventsFrozen() const override { return frozen; }
     void invalidate() override { ++invalidations; }
-    int showMessage(std::string_view text, int style, std::string_view title) override {
-        messages.push_back({std::string(text), style, std::string(title)});
-        return 1;
-    }
     void reportError(const Error& error) override { errors.push_back(error.description()); }
 
     std::vector<std::string> changedKeys;
-    std::vector<MessageRecord> messages;
     std::vector<std::string> errors;
     int invalidations = 0;
     bool frozen = false;
@@ -72,7 +62,8 @@ struct HostedControl {
     HResult put(const std::string& name, const Variant& value);
 };
 
-// A headless host for the current thread: installs a virtual clock, creates controls
+// A headless host for the current thread: installs a virtual clock and a recording
+// message sink (messages()), creates controls
 // through their class factory and runs their lifecycle, injects input through the window
 // procedure chain, and snapshots the composited surface. Controls still placed when the
 // host ends are destroyed first.
@@ -91,6 +82,7 @@ public:
     void destroy(HostedControl* control);
 
     win::VirtualClock& clock() { return m_clock; }
+    std::vector<win::MessageRecord> messages() const { return m_messages->messages(); }
     void advance(uint64_t ms);
     void pump();
 
@@ -114,6 +106,8 @@ private:
     win::HWND keyTarget(const HostedControl& c) const;
 
     win::VirtualClock m_clock{1000};
+    std::shared_ptr<win::RecordingMessageSink> m_messages;
+    std::shared_ptr<win::MessageSink> m_previousSink;
     std::vector<std::unique_ptr<HostedControl>> m_controls;
 };
 

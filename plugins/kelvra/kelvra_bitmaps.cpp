@@ -80,6 +80,15 @@ KELVRA_API int32_t KELVRA_SaveU(int32_t format, KelvraBitmap bitmap, const char*
             return 0;
         if (!FreeImage_FIFSupportsWriting(fif))
             return 0;
+        // Some of FreeImage's writers crash on a bitmap they cannot write (the WebP writer
+        // frees memory it never allocated), so what the writer declares it takes is checked
+        // first.
+        FREE_IMAGE_TYPE type = FreeImage_GetImageType(object->dib);
+        if (!FreeImage_FIFSupportsExportType(fif, type))
+            return 0;
+        if (type == FIT_BITMAP &&
+            !FreeImage_FIFSupportsExportBPP(fif, FreeImage_GetBPP(object->dib)))
+            return 0;
         if (fif == FIF_JPEG)
             flags = clampJpegQuality(flags);
         // FreeImage writes bottom-up rows; a top-down bitmap is turned over for the save and

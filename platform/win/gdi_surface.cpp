@@ -196,7 +196,7 @@ void GdiSurface::setPixel(int32_t x, int32_t y, uint32_t argb) {
                          ? packChannel(uint8_t(argb >> 16), redMask) |
                                packChannel(uint8_t(argb >> 8), greenMask) |
                                packChannel(uint8_t(argb), blueMask)
-                         : (argb | 0xFF000000u);
+                         : (argb & 0xFFFFFFu); // GDI leaves the fourth byte 0
         uint8_t* p = r + 4 * x;
         p[0] = uint8_t(v);
         p[1] = uint8_t(v >> 8);

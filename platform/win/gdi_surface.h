@@ -66,7 +66,8 @@ public:
     // index past it reads black). Coordinates outside the surface read 0. Slow; for tests,
     // blits and edge cases, not for pixel loops.
     uint32_t pixel(int32_t x, int32_t y) const;
-    // Writes an opaque colour; indexed depths take the nearest colour-table entry.
+    // Writes a colour (alpha ignored; 32-bpp surfaces get 0 in the fourth byte, as GDI
+    // writes); indexed depths take the nearest colour-table entry.
     void setPixel(int32_t x, int32_t y, uint32_t argb);
     // Nearest colour-table entry by squared distance, the first minimum winning.
     int nearestIndex(uint32_t argb) const;

@@ -24,15 +24,8 @@ using GpGraphics = uint32_t;
 using GpImageAttributes = uint32_t;
 using INT = int32_t;
 
-enum Unit : int32_t {
-    UnitWorld = 0,
-    UnitDisplay = 1, // pixels on screens, memory DCs and bitmaps; 1/100 inch on printers
-    UnitPixel = 2,
-    UnitPoint = 3, // 1/72 inch
-    UnitInch = 4,
-    UnitDocument = 5, // 1/300 inch
-    UnitMillimeter = 6,
-};
+// Page units are gdiplus.h's `Unit`: UnitDisplay is pixels on screens, memory DCs and
+// bitmaps and 1/100 inch on printers; UnitPoint 1/72 inch; UnitDocument 1/300 inch.
 
 enum InterpolationMode : int32_t {
     InterpolationModeDefault = 0,     // bilinear

@@ -68,7 +68,7 @@ Status argbRows(const Frame& f, std::vector<uint32_t>& out) {
     return Ok;
 }
 
-template <class F> Status guarded(F body) {
+template <class F> Status trapped(F body) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
@@ -81,7 +81,7 @@ template <class F> Status guarded(F body) {
 } // namespace
 
 Status GdipCreateBitmapFromGdiDib(const win::BITMAPINFO* info, void* bits, GpBitmap* bitmap) {
-    return guarded([&]() -> Status {
+    return trapped([&]() -> Status {
         if (!bitmap)
             return InvalidParameter;
         *bitmap = 0;
@@ -142,7 +142,7 @@ Status GdipCreateBitmapFromGdiDib(const win::BITMAPINFO* info, void* bits, GpBit
 }
 
 Status GdipCreateBitmapFromHBITMAP(win::HBITMAP hbm, win::HPALETTE palette, GpBitmap* bitmap) {
-    return guarded([&]() -> Status {
+    return trapped([&]() -> Status {
         if (!bitmap)
             return InvalidParameter;
         *bitmap = 0;
@@ -198,7 +198,7 @@ Status GdipCreateBitmapFromHBITMAP(win::HBITMAP hbm, win::HPALETTE palette, GpBi
 }
 
 Status GdipCreateBitmapFromHICON(win::HICON icon, GpBitmap* bitmap) {
-    return guarded([&]() -> Status {
+    return trapped([&]() -> Status {
         if (!bitmap)
             return InvalidParameter;
         *bitmap = 0;
@@ -239,7 +239,7 @@ Status GdipCreateBitmapFromHICON(win::HICON icon, GpBitmap* bitmap) {
 }
 
 Status GdipCreateHBITMAPFromBitmap(GpBitmap bitmap, win::HBITMAP* hbm, ARGB background) {
-    return guarded([&]() -> Status {
+    return trapped([&]() -> Status {
         if (!hbm)
             return InvalidParameter;
         *hbm = 0;
@@ -285,7 +285,7 @@ Status GdipCreateHBITMAPFromBitmap(GpBitmap bitmap, win::HBITMAP* hbm, ARGB back
 }
 
 Status GdipCreateHICONFromBitmap(GpBitmap bitmap, win::HICON* icon) {
-    return guarded([&]() -> Status {
+    return trapped([&]() -> Status {
         if (!icon)
             return InvalidParameter;
         *icon = 0;

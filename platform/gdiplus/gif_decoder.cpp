@@ -52,7 +52,8 @@ void addProperties(const GifFileType* gif, const std::vector<uint32_t>& delays,
                 blocks[i + 1].Function == CONTINUE_EXT_FUNC_CODE && blocks[i + 1].ByteCount >= 3 &&
                 blocks[i + 1].Bytes[0] == 1)
                 loops = uint16_t(blocks[i + 1].Bytes[1] | blocks[i + 1].Bytes[2] << 8);
-            if (b.Function == COMMENT_EXT_FUNC_CODE) {
+            // The first comment is the image's; writers often repeat it on every frame.
+            if (b.Function == COMMENT_EXT_FUNC_CODE && comment.empty()) {
                 comment.append(reinterpret_cast<const char*>(b.Bytes), size_t(b.ByteCount));
                 // Sub-blocks of one comment follow as continuation blocks.
                 for (int j = i + 1; j < count && blocks[j].Function == CONTINUE_EXT_FUNC_CODE; ++j)

@@ -163,7 +163,8 @@ protected:
     void RaiseEvent(DispId id, std::span<Variant> args = {});
     // Through the process's message sink (win::MsgBox); the title defaults to the
     // library's application title.
-    int MsgBox(const std::string& text, uint32_t style = kMsgBoxOkOnly, const std::string& title = {});
+    int MsgBox(const std::string& text, uint32_t style = kMsgBoxOkOnly,
+               const std::string& title = {});
 
     // Lifecycle handlers.
     virtual void onInitialize() {}

@@ -58,6 +58,16 @@ Status makeOwnedFrame(int32_t width, int32_t height, PixelFormat format, Frame& 
     }
 }
 
+Palette paletteFor(PixelFormat target, const Frame& source) {
+    if (!isIndexed(target))
+        return {};
+    if (source.format == target ||
+        (isIndexed(source.format) && !source.palette.entries.empty() &&
+         source.palette.entries.size() <= (size_t{1} << bitsPerPixel(target))))
+        return source.palette;
+    return defaultPalette(target);
+}
+
 void Image::keepOnlyActiveFrame() {
     if (frames.size() <= 1)
         return;

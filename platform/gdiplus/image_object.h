@@ -13,6 +13,7 @@
 #include "platform/gdiplus/types.h"
 
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace gp {
@@ -103,6 +104,22 @@ public:
 
 // An image made from a decoder's output; frames move in. Null when it has no frame.
 std::unique_ptr<Image> imageFromDecoded(DecodedImage&& decoded);
+
+// The palette a frame converted into `target` carries: the source palette when the
+// source is indexed and it fits the target's depth, else the target's default palette.
+Palette paletteFor(PixelFormat target, const Frame& source);
+
+// Runs a flat-API body, turning an escaping exception into a status: std::bad_alloc is
+// OutOfMemory, anything else GenericError.
+template <class Body> Status guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    } catch (...) {
+        return GenericError;
+    }
+}
 
 // Handle table access. addImage takes ownership and returns the new handle.
 GpImage addImage(std::unique_ptr<Image> image);

@@ -120,7 +120,7 @@ TEST_P(PixelConvertTest, SubByteTargetsKeepBitsOutsideTheSpan) {
         const int bpp = bitsPerPixel(format);
         for (int32_t x0 = 0; x0 < 9; ++x0) {
             for (int32_t n : {1, 2, 3, 7, 8, 9, 17}) {
-                std::vector<uint8_t> dst(8, 0xA5);
+                std::vector<uint8_t> dst(16, 0xA5);
                 const std::vector<uint8_t> before = dst;
                 std::vector<uint32_t> white(static_cast<size_t>(n), 0xFF000000u);
                 convertRect(reinterpret_cast<const uint8_t*>(white.data()), 0, PixelFormat32bppARGB,

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/quennet_status.h"
 #include "platform/activex/dispatch.h"
-#include "viewer/quennet_status.h"
 
 namespace tavimo {
 

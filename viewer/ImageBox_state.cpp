@@ -1,12 +1,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/image_table.h"
 #include "platform/win/files.h"
 #include "platform/win/system_info.h"
 #include "platform/win/timer.h"
 #include "viewer/ImageBox.h"
 #include "viewer/class_ids.h"
-#include "viewer/core_link.h"
 #include "viewer/wheel_hook.h"
 
 namespace tavimo {
@@ -161,7 +161,7 @@ void ImageBox::onInitialize() {
 
         m_s.m_OSVersion = static_cast<float>(win::kOsVersion);
 
-        corelink::startGdiPlus();
+        StartGdiPlus();
         m_s.m_FirstLayout = true;
     } catch (const std::exception& e) {
         m_s.m_LastStatus = static_cast<int32_t>(QuennetStatus::GenericError);
@@ -217,13 +217,13 @@ void ImageBox::Shutdown() {
     try {
         FreeWorkImage();
         if (m_s.m_TempCopyInUse) {
-            corelink::releaseImage(m_s.m_ImageId);
+            ReleaseImage(m_s.m_ImageId);
             DeleteTempCopy();
         }
     } catch (...) {
     }
     try {
-        corelink::stopGdiPlus();
+        StopGdiPlus();
     } catch (...) {
     }
     m_s.m_ImageId = 0;
@@ -284,7 +284,7 @@ void ImageBox::KillFrameTimer() {
 
 void ImageBox::FreeWorkImage() {
     if (m_s.m_WorkImageId != 0)
-        corelink::releaseImage(m_s.m_WorkImageId);
+        ReleaseImage(m_s.m_WorkImageId);
     m_s.m_WorkImageId = 0;
     m_s.m_WorkFrame = 0;
 }

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/image_table.h"
 #include "platform/win/timer.h"
 #include "platform/win/window.h"
 #include "tests/support/activex_host.h"
 #include "viewer/ImageBox.h"
 #include "viewer/class_ids.h"
-#include "viewer/core_link.h"
 #include "viewer/entry_points.h"
 
 using namespace tavimo;
@@ -319,28 +319,28 @@ TEST_P(ImageBoxTest, DispatchByNameAnswersLikeTheCppInterface) {
 }
 
 TEST_P(ImageBoxTest, ShutdownRunsOnceFromEitherEntry) {
-    int before = corelink::gdiPlusUsers();
+    ASSERT_TRUE(GdiPlusNotRunning());
+    auto* keeper = make(); // a second user of the thread's GDI+ session
     auto* c = make();
-    EXPECT_EQ(corelink::gdiPlusUsers(), before + 1);
+    EXPECT_FALSE(GdiPlusNotRunning());
     ImageBox& b = box(*c);
-    Variant r;
+    c->put("ViewerQualityAuto", Variant(true));
     EXPECT_EQ(c->call("Terminate"), ax::S_OK);
-    EXPECT_EQ(corelink::gdiPlusUsers(), before);
     EXPECT_TRUE(b.state().m_Terminated);
+    EXPECT_FALSE(b.qualityTimer().Enabled()); // no quality redraw after shutdown
+    EXPECT_EQ(win::TimerCount(c->hwnd()), 0u);
     b.Terminate();
-    EXPECT_EQ(corelink::gdiPlusUsers(), before);
     // Members after the public Terminate still answer.
+    Variant r;
     EXPECT_EQ(c->call("GetVersion", {}, &r), ax::S_OK);
     EXPECT_EQ(c->put("ZoomStep", Variant(5)), ax::S_OK);
-    host.destroy(c);
-    EXPECT_EQ(corelink::gdiPlusUsers(), before);
-
-    auto* d = make();
-    d->put("ViewerQualityAuto", Variant(true));
-    win::HWND h = d->hwnd();
-    host.destroy(d); // the framework's Terminate does the shutdown here
-    EXPECT_EQ(corelink::gdiPlusUsers(), before);
+    win::HWND h = c->hwnd();
+    host.destroy(c); // the framework's Terminate finds the work done
     EXPECT_FALSE(win::IsWindow(h));
+    // Had either entry stopped the session a second time, the keeper's use would be gone.
+    EXPECT_FALSE(GdiPlusNotRunning());
+    host.destroy(keeper);
+    EXPECT_TRUE(GdiPlusNotRunning());
     EXPECT_EQ(win::TimerCount(), 0u);
 }
 

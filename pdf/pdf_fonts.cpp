@@ -3,6 +3,7 @@
 #include "pdf/pdf_compress.h"
 #include "pdf/pdf_format.h"
 #include "platform/fonts/fonts.h"
+#include "platform/win/vb_number.h"
 
 #include <cmath>
 

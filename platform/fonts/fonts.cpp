@@ -1,5 +1,8 @@
 #include "platform/fonts/fonts.h"
 
+#include "platform/win/codepage.h"
+#include "platform/win/vb_number.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -17,14 +20,8 @@ namespace fonts {
 
 namespace {
 
-// Code points of Windows-1252 bytes 0x80..0x9F; undefined bytes map to themselves.
-constexpr std::uint16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 std::uint32_t codePoint(int code) {
-    return code >= 0x80 && code < 0xA0 ? kHigh[code - 0x80] : std::uint32_t(code);
+    return static_cast<std::uint32_t>(win::cp1252ToUnicode(static_cast<std::uint8_t>(code)));
 }
 
 std::string key(std::string_view name) {

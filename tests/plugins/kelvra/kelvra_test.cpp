@@ -635,3 +635,51 @@ TEST_F(KelvraTest, Group4RefusesBadArguments) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(KelvraTest, Utf8PathsAreUsedAsTheyAre) {
+    KelvraBitmap image = makeRedOverBlue(4, 4);
+    std::string path = m_dir.file("h\xC3\xA9llo \xE2\x82\xAC.png");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_PNG, image, path.c_str(), 0), 1);
+    EXPECT_TRUE(std::ifstream(path).good());
+    EXPECT_EQ(K().KELVRA_GetFileTypeU(path.c_str(), 0), KELVRA_FIF_PNG);
+    EXPECT_EQ(K().KELVRA_GetFIFFromFilenameU(path.c_str()), KELVRA_FIF_PNG);
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_PNG, path.c_str(), 0);
+    EXPECT_NE(loaded, 0u);
+    KelvraFileHandle file = K().KELVRA_OpenFileU(path.c_str());
+    EXPECT_NE(file, 0u);
+    K().KELVRA_CloseFileHandle(file);
+    K().KELVRA_Unload(loaded);
+    K().KELVRA_Unload(image);
+}
+
+TEST_F(KelvraTest, DamagedFilesFailWithoutCrashing) {
+    KelvraBitmap image = makeRedOverBlue(64, 64);
+    for (int32_t code : {KELVRA_FIF_BMP, KELVRA_FIF_PNG, KELVRA_FIF_JPEG, KELVRA_FIF_TIFF,
+                         KELVRA_FIF_TARGA, KELVRA_FIF_WEBP, KELVRA_FIF_JP2}) {
+        SCOPED_TRACE(code);
+        std::string path = m_dir.file("whole");
+        ASSERT_EQ(K().KELVRA_SaveU(code, image, path.c_str(), 0), 1);
+        std::vector<uint8_t> bytes = readFile(path);
+        for (size_t keep : {bytes.size() / 2, size_t{40}, size_t{3}}) {
+            std::string cut = m_dir.file("cut");
+            std::ofstream(cut, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(keep));
+            // A partial picture is acceptable; a crash or a hang is not.
+            KelvraBitmap loaded = K().KELVRA_LoadU(code, cut.c_str(), 0);
+            if (loaded) {
+                EXPECT_EQ(K().KELVRA_Unload(loaded), 1);
+            }
+        }
+    }
+    std::string junk = m_dir.file("junk.psd");
+    std::ofstream(junk, std::ios::binary) << "8BPS this is not a picture at all";
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PSD, junk.c_str(), 0), 0u);
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PNG, m_dir.file("absent.png").c_str(), 0), 0u);
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PNG, nullptr, 0), 0u);
+    K().KELVRA_Unload(image);
+}
+
+} // namespace

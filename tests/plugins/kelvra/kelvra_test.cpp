@@ -683,3 +683,77 @@ TEST_F(KelvraTest, DamagedFilesFailWithoutCrashing) {
 }
 
 } // namespace
+
+namespace {
+
+// An 8-bit grey bitmap, as the grey-JPEG save path hands it over.
+KelvraBitmap makeGrey(int width, int height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint8_t>(i * 7);
+    KelvraBitmap grey =
+        K().KELVRA_ConvertFromRawBits(pixels.data(), width, height, width, 8, 0, 0, 0, 1);
+    uint32_t* palette = K().KELVRA_GetPalette(grey);
+    for (uint32_t i = 0; i < 256; ++i)
+        palette[i] = i * 0x010101u;
+    return grey;
+}
+
+TEST_F(KelvraTest, ExifTagsOfABitmapAreWrittenIntoItsJpegFile) {
+    KelvraBitmap grey = makeGrey(16, 16);
+    ASSERT_EQ(K().KELVRA_GetColorType(grey), KELVRA_CT_MINISBLACK);
+    const uint32_t exposure[2] = {1, 125}, resolution[2] = {300, 1};
+    const uint16_t orientation = 1;
+    const uint8_t thumbnail[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    struct Item {
+        const char* key;
+        uint16_t id;
+        int32_t type;
+        uint32_t count, length;
+        const void* value;
+    } exifItems[] = {
+        {"Make", 0x010F, KELVRA_TAG_ASCII, 7, 7, "Tavimo"},
+        {"Orientation", 0x0112, KELVRA_TAG_SHORT, 1, 2, &orientation},
+        {"XResolution", 282, KELVRA_TAG_RATIONAL, 1, 8, resolution},
+        {"DateTimeOriginal", 0x9003, KELVRA_TAG_ASCII, 20, 20, "2024:01:02 03:04:05"},
+        {"ExposureTime", 0x829A, KELVRA_TAG_RATIONAL, 1, 8, exposure},
+        {"ThumbnailData", 0x501B, KELVRA_TAG_BYTE, 8, 8, thumbnail},
+    };
+    for (const Item& item : exifItems) {
+        KelvraTag tag = makeTag(item.key, item.id, item.type, item.count, item.length, item.value);
+        ASSERT_NE(tag, 0u) << item.key;
+        ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_EXIF, grey, item.key, tag), 1);
+        K().KELVRA_DeleteTag(tag);
+    }
+    KelvraTag gps = makeTag("GPSLatitudeRef", 0x0001, KELVRA_TAG_ASCII, 2, 2, "N");
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_GPS, grey, nullptr, gps), 1);
+    K().KELVRA_DeleteTag(gps);
+
+    std::string path = m_dir.file("exif.jpg");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_JPEG, grey, path.c_str(), 90), 1);
+    EXPECT_EQ(K().KELVRA_GetMetadataCount(KELVRA_MD_EXIF_RAW, grey), 0u)
+        << "the bitmap is left as it was";
+
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_JPEG, path.c_str(), 0);
+    ASSERT_NE(loaded, 0u);
+    auto main = enumerate(KELVRA_MD_EXIF_MAIN, loaded);
+    auto exif = enumerate(KELVRA_MD_EXIF_EXIF, loaded);
+    auto gpsTags = enumerate(KELVRA_MD_EXIF_GPS, loaded);
+    ASSERT_NE(findId(main, 0x010F), nullptr);
+    EXPECT_EQ(findId(main, 0x010F)->value.substr(0, 6), "Tavimo");
+    ASSERT_NE(findId(main, 0x0112), nullptr);
+    ASSERT_NE(findId(main, 282), nullptr);
+    EXPECT_EQ(findId(main, 282)->value, std::string(reinterpret_cast<const char*>(resolution), 8));
+    ASSERT_NE(findId(exif, 0x9003), nullptr);
+    EXPECT_EQ(findId(exif, 0x9003)->value.substr(0, 19), "2024:01:02 03:04:05");
+    ASSERT_NE(findId(exif, 0x829A), nullptr);
+    EXPECT_EQ(findId(exif, 0x829A)->value, std::string(reinterpret_cast<const char*>(exposure), 8));
+    EXPECT_EQ(findId(main, 0x501B), nullptr);
+    EXPECT_EQ(findId(exif, 0x501B), nullptr);
+    ASSERT_NE(findId(gpsTags, 0x0001), nullptr);
+    EXPECT_EQ(findId(gpsTags, 0x0001)->value.substr(0, 1), "N");
+    K().KELVRA_Unload(loaded);
+    K().KELVRA_Unload(grey);
+}
+
+} // namespace

@@ -313,10 +313,6 @@ TEST_F(KelvraFilesTest, ResolutionSurvivesAndDefaultsTo72Dpi) {
     K().KELVRA_Unload(b);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(KelvraFilesTest, ExifWrittenIntoAJpegReadsBackElsewhere) {
     std::vector<uint8_t> pixels(64, 128);
     KelvraBitmap grey = K().KELVRA_ConvertFromRawBits(pixels.data(), 8, 8, 8, 8, 0, 0, 0, 1);

@@ -4,10 +4,13 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 using kelvra_test::Kelvra;
@@ -634,10 +637,6 @@ TEST_F(KelvraTest, Group4RefusesBadArguments) {
     K().KELVRA_FreeByteArray(nullptr);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(KelvraTest, Utf8PathsAreUsedAsTheyAre) {
     KelvraBitmap image = makeRedOverBlue(4, 4);
     std::string path = m_dir.file("h\xC3\xA9llo \xE2\x82\xAC.png");
@@ -681,10 +680,6 @@ TEST_F(KelvraTest, DamagedFilesFailWithoutCrashing) {
     EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PNG, nullptr, 0), 0u);
     K().KELVRA_Unload(image);
 }
-
-} // namespace
-
-namespace {
 
 // An 8-bit grey bitmap, as the grey-JPEG save path hands it over.
 KelvraBitmap makeGrey(int width, int height) {
@@ -754,6 +749,31 @@ TEST_F(KelvraTest, ExifTagsOfABitmapAreWrittenIntoItsJpegFile) {
     EXPECT_EQ(findId(gpsTags, 0x0001)->value.substr(0, 1), "N");
     K().KELVRA_Unload(loaded);
     K().KELVRA_Unload(grey);
+}
+
+TEST_F(KelvraTest, ThreadsLoadConvertAndFreeAtTheSameTime) {
+    KelvraBitmap image = makeRedOverBlue(32, 32);
+    std::string png = m_dir.file("shared.png");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_PNG, image, png.c_str(), 0), 1);
+    K().KELVRA_Unload(image);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                KelvraBitmap b = K().KELVRA_LoadU(KELVRA_FIF_PNG, png.c_str(), 0);
+                KelvraBitmap c = K().KELVRA_ConvertTo32Bits(b);
+                KelvraTag tag = K().KELVRA_CreateTag();
+                if (!b || !c || !tag || !isRed(pixelAt(c, 0, 0)))
+                    ++failures;
+                if (K().KELVRA_Unload(c) != 1 || K().KELVRA_Unload(b) != 1 ||
+                    K().KELVRA_DeleteTag(tag) != 1)
+                    ++failures;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }
 
 } // namespace

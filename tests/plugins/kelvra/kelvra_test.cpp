@@ -4,8 +4,11 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -774,6 +777,39 @@ TEST_F(KelvraTest, ThreadsLoadConvertAndFreeAtTheSameTime) {
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(failures.load(), 0);
+}
+
+// Runs body with stderr sent to a file and answers what was written there.
+template <class F> std::string stderrOf(const TempDir& dir, F&& body) {
+    std::string path = dir.file("stderr.txt");
+    std::fflush(stderr);
+    int saved = dup(2);
+    FILE* sink = std::fopen(path.c_str(), "w");
+    dup2(fileno(sink), 2);
+    body();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fclose(sink);
+    std::vector<uint8_t> bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(KelvraTest, LibtiffStaysQuietDuringPluginCallsOnly) {
+    KelvraBitmap image = makeRedOverBlue(8, 8);
+    const uint32_t exposure[2] = {1, 60};
+    KelvraTag tag = makeTag("ExposureTime", 0x829A, KELVRA_TAG_RATIONAL, 1, 8, exposure);
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_EXIF, image, nullptr, tag), 1);
+    std::string path = m_dir.file("quiet.tif");
+    // Writing EXIF tags makes libtiff complain about every tag it does not know.
+    std::string during = stderrOf(m_dir, [&] {
+        EXPECT_EQ(K().KELVRA_SaveU(KELVRA_FIF_TIFF, image, path.c_str(), KELVRA_SAVE_TIFF_LZW), 1);
+    });
+    EXPECT_EQ(during, "");
+    std::string outside = stderrOf(m_dir, [] { TIFFError("probe", "%s", "outside the plug-in"); });
+    EXPECT_NE(outside.find("outside the plug-in"), std::string::npos);
+    K().KELVRA_DeleteTag(tag);
+    K().KELVRA_Unload(image);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Loading, saving, querying, converting and editing single bitmaps.
 
 #include "plugins/kelvra/exif_writer.h"
+#include "plugins/kelvra/memory_tiff.h"
 #include "plugins/kelvra/objects.h"
 
 #include <algorithm>
@@ -85,6 +86,40 @@ private:
     bool m_added = false;
 };
 
+// FreeImage's TIFF writer crashes on some main-directory tags that libtiff does not know
+// (it asks libtiff for the tag's field and uses the null answer). Such tags cannot be written
+// into a TIFF anyway, so they are taken off the bitmap for the save and put back afterwards.
+class TemporaryTiffTagFilter {
+public:
+    explicit TemporaryTiffTagFilter(FIBITMAP* dib) : m_dib(dib) {
+        FITAG* tag = nullptr;
+        FIMETADATA* md = FreeImage_FindFirstMetadata(FIMD_EXIF_MAIN, dib, &tag);
+        if (!md)
+            return;
+        do {
+            if (tag && FreeImage_GetTagKey(tag) &&
+                !kelvra::libtiffKnowsTag(FreeImage_GetTagID(tag)))
+                if (FITAG* copy = FreeImage_CloneTag(tag))
+                    m_removed.push_back(copy);
+        } while (FreeImage_FindNextMetadata(md, &tag));
+        FreeImage_FindCloseMetadata(md);
+        for (FITAG* copy : m_removed)
+            FreeImage_SetMetadata(FIMD_EXIF_MAIN, dib, FreeImage_GetTagKey(copy), nullptr);
+    }
+    ~TemporaryTiffTagFilter() {
+        for (FITAG* copy : m_removed) {
+            FreeImage_SetMetadata(FIMD_EXIF_MAIN, m_dib, FreeImage_GetTagKey(copy), copy);
+            FreeImage_DeleteTag(copy);
+        }
+    }
+    TemporaryTiffTagFilter(const TemporaryTiffTagFilter&) = delete;
+    TemporaryTiffTagFilter& operator=(const TemporaryTiffTagFilter&) = delete;
+
+private:
+    FIBITMAP* m_dib;
+    std::vector<FITAG*> m_removed;
+};
+
 } // namespace
 
 extern "C" {
@@ -135,6 +170,9 @@ KELVRA_API int32_t KELVRA_SaveU(int32_t format, KelvraBitmap bitmap, const char*
         BOOL saved = FALSE;
         if (fif == FIF_JPEG) {
             TemporaryExifBlock exif(object->dib);
+            saved = FreeImage_Save(fif, object->dib, path, flags);
+        } else if (fif == FIF_TIFF) {
+            TemporaryTiffTagFilter filter(object->dib);
             saved = FreeImage_Save(fif, object->dib, path, flags);
         } else {
             saved = FreeImage_Save(fif, object->dib, path, flags);

@@ -795,21 +795,76 @@ template <class F> std::string stderrOf(const TempDir& dir, F&& body) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-TEST_F(KelvraTest, LibtiffStaysQuietDuringPluginCallsOnly) {
+TEST_F(KelvraTest, TiffSavesSurviveMainTagsLibtiffDoesNotKnow) {
+    // An EXIF-only tag filed with the main-directory tags made FreeImage's TIFF writer crash.
     KelvraBitmap image = makeRedOverBlue(8, 8);
     const uint32_t exposure[2] = {1, 60};
     KelvraTag tag = makeTag("ExposureTime", 0x829A, KELVRA_TAG_RATIONAL, 1, 8, exposure);
-    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_EXIF, image, nullptr, tag), 1);
-    std::string path = m_dir.file("quiet.tif");
-    // Writing EXIF tags makes libtiff complain about every tag it does not know.
-    std::string during = stderrOf(m_dir, [&] {
-        EXPECT_EQ(K().KELVRA_SaveU(KELVRA_FIF_TIFF, image, path.c_str(), KELVRA_SAVE_TIFF_LZW), 1);
-    });
-    EXPECT_EQ(during, "");
-    std::string outside = stderrOf(m_dir, [] { TIFFError("probe", "%s", "outside the plug-in"); });
-    EXPECT_NE(outside.find("outside the plug-in"), std::string::npos);
+    const char make[] = "Tavimo";
+    KelvraTag known = makeTag("Make", 0x010F, KELVRA_TAG_ASCII, 7, 7, make); // libtiff knows it
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_MAIN, image, nullptr, tag), 1);
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_MAIN, image, nullptr, known), 1);
+    std::string path = m_dir.file("tags.tif");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_TIFF, image, path.c_str(), KELVRA_SAVE_TIFF_LZW), 1);
+    auto kept = enumerate(KELVRA_MD_EXIF_MAIN, image);
+    EXPECT_NE(findId(kept, 0x829A), nullptr) << "the tag is put back after the save";
+    EXPECT_NE(findId(kept, 0x010F), nullptr);
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_TIFF, path.c_str(), 0);
+    ASSERT_NE(loaded, 0u);
+    EXPECT_EQ(K().KELVRA_GetWidth(loaded), 8u);
+    K().KELVRA_Unload(loaded);
     K().KELVRA_DeleteTag(tag);
+    K().KELVRA_DeleteTag(known);
     K().KELVRA_Unload(image);
+}
+
+// A 1 x 1 grey TIFF with a private tag (50000) that libtiff warns about when reading.
+std::vector<uint8_t> tiffWithPrivateTag() {
+    struct Field {
+        uint16_t tag, type;
+        uint32_t count, value;
+    } fields[] = {{256, 3, 1, 1}, {257, 3, 1, 1}, {258, 3, 1, 8}, {259, 3, 1, 1}, {262, 3, 1, 1},
+                  {273, 4, 1, 0}, {277, 3, 1, 1}, {278, 3, 1, 1}, {279, 4, 1, 1}, {50000, 3, 1, 7}};
+    const uint16_t n = sizeof fields / sizeof fields[0];
+    const uint32_t pixelAt = 8 + 2 + 12 * n + 4;
+    fields[5].value = pixelAt;
+    std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(n, 2);
+    for (const Field& f : fields) {
+        put(f.tag, 2);
+        put(f.type, 2);
+        put(f.count, 4);
+        put(f.value, 4);
+    }
+    put(0, 4);
+    out.push_back(0x80);
+    return out;
+}
+
+TEST_F(KelvraTest, LibtiffStaysQuietDuringPluginCallsOnly) {
+    std::string path = m_dir.file("private.tif");
+    std::vector<uint8_t> bytes = tiffWithPrivateTag();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    // libtiff itself reports the private tag on stderr.
+    std::string direct = stderrOf(m_dir, [&] {
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        EXPECT_NE(tif, nullptr);
+        if (tif)
+            TIFFClose(tif);
+    });
+    EXPECT_NE(direct.find("50000"), std::string::npos) << direct;
+    KelvraBitmap loaded = 0;
+    std::string during =
+        stderrOf(m_dir, [&] { loaded = K().KELVRA_LoadU(KELVRA_FIF_TIFF, path.c_str(), 0); });
+    EXPECT_EQ(during, "");
+    EXPECT_NE(loaded, 0u);
+    K().KELVRA_Unload(loaded);
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+// Colour management for the ICM load variants: embedded ICC profile to sRGB through lcms2.
+
+#include "platform/gdiplus/codec_internal.h"
+
+#include <lcms2.h>
+
+namespace gp::codec {
+
+namespace {
+
+void quietLcms(cmsContext, cmsUInt32Number, const char*) {}
+
+} // namespace
+
+void applyIccToSrgb(FrameData& frame, Bytes profile) {
+    const bool rgb24 = frame.format == PixelFormat24bppRGB;
+    const bool rgb32 = frame.format == PixelFormat32bppARGB || frame.format == PixelFormat32bppRGB;
+    if ((!rgb24 && !rgb32) || profile.empty())
+        return;
+    cmsContext context = cmsCreateContext(nullptr, nullptr);
+    if (!context)
+        return;
+    cmsSetLogErrorHandlerTHR(context, quietLcms);
+    cmsHPROFILE source =
+        cmsOpenProfileFromMemTHR(context, profile.data(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
+    if (source && srgb && cmsGetColorSpace(source) == cmsSigRgbData) {
+        const cmsUInt32Number type = rgb24 ? TYPE_BGR_8 : TYPE_BGRA_8;
+        cmsHTRANSFORM t = cmsCreateTransformTHR(context, source, type, srgb, type,
+                                                INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA);
+        if (t) {
+            for (int32_t y = 0; y < frame.height; ++y) {
+                uint8_t* row = rowOf(frame, y);
+                cmsDoTransform(t, row, row, cmsUInt32Number(frame.width));
+            }
+            cmsDeleteTransform(t);
+        }
+    }
+    if (srgb)
+        cmsCloseProfile(srgb);
+    if (source)
+        cmsCloseProfile(source);
+    cmsDeleteContext(context);
+}
+
+} // namespace gp::codec

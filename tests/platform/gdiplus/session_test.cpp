@@ -1,0 +1,117 @@
+#include "platform/gdiplus/gdiplus.h"
+#include "platform/gdiplus/image_object.h"
+#include "platform/gdiplus/session.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace gp;
+
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::ResetSession(); }
+    void TearDown() override { test::ResetSession(); }
+};
+
+bool canCreateBitmap() {
+    GpBitmap bitmap = 0;
+    Status status = GdipCreateBitmapFromScan0(1, 1, 0, PixelFormat24bppRGB, nullptr, &bitmap);
+    if (status == Ok) {
+        EXPECT_EQ(GdipDisposeImage(bitmap), Ok);
+    }
+    return status == Ok;
+}
+
+TEST_F(SessionTest, CreatingBeforeStartupAnswersNotInitialized) {
+    GpBitmap bitmap = 123;
+    EXPECT_EQ(GdipCreateBitmapFromScan0(1, 1, 0, PixelFormat24bppRGB, nullptr, &bitmap),
+              GdiplusNotInitialized);
+    EXPECT_FALSE(isStarted());
+}
+
+TEST_F(SessionTest, StartupIsCountedPerCall) {
+    GdiplusStartupInput input;
+    uintptr_t first = 0, second = 0;
+    ASSERT_EQ(GdiplusStartup(&first, &input, nullptr), Ok);
+    ASSERT_EQ(GdiplusStartup(&second, &input, nullptr), Ok);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(first, second);
+    GdiplusShutdown(first);
+    EXPECT_TRUE(canCreateBitmap());
+    // A token shut down twice must not drop the other caller's reference.
+    GdiplusShutdown(first);
+    GdiplusShutdown(12345);
+    EXPECT_TRUE(canCreateBitmap());
+    GdiplusShutdown(second);
+    EXPECT_FALSE(canCreateBitmap());
+}
+
+TEST_F(SessionTest, ObjectsOutliveTheSessionUntilDisposed) {
+    GdiplusStartupInput input;
+    uintptr_t token = 0;
+    ASSERT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
+    GpBitmap bitmap = 0;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat32bppARGB, nullptr, &bitmap), Ok);
+    GdiplusShutdown(token);
+    EXPECT_EQ(GdipDisposeImage(bitmap), Ok);
+}
+
+TEST_F(SessionTest, StartupRefusesBadInput) {
+    uintptr_t token = 0;
+    GdiplusStartupInput input;
+    EXPECT_EQ(GdiplusStartup(nullptr, &input, nullptr), InvalidParameter);
+    EXPECT_EQ(GdiplusStartup(&token, nullptr, nullptr), InvalidParameter);
+    input.GdiplusVersion = 7;
+    EXPECT_EQ(GdiplusStartup(&token, &input, nullptr), UnsupportedGdiplusVersion);
+    input.GdiplusVersion = 1;
+    input.SuppressBackgroundThread = 1;
+    EXPECT_EQ(GdiplusStartup(&token, &input, nullptr), InvalidParameter);
+    GdiplusStartupOutput output;
+    ASSERT_EQ(GdiplusStartup(&token, &input, &output), Ok);
+    EXPECT_NE(output.NotificationHook, nullptr);
+    EXPECT_NE(output.NotificationUnhook, nullptr);
+    EXPECT_TRUE(isStarted());
+    GdiplusShutdown(token);
+    EXPECT_FALSE(isStarted());
+}
+
+TEST_F(SessionTest, HostStartedSessionNeedsNoToken) {
+    test::StartExternally();
+    EXPECT_TRUE(isStarted());
+    EXPECT_TRUE(canCreateBitmap());
+    test::StopExternally();
+    EXPECT_FALSE(canCreateBitmap());
+}
+
+TEST_F(SessionTest, VersionTextDefaultsAndCanBeOverridden) {
+    EXPECT_EQ(versionText(), "6.1.7601.0");
+    test::SetVersionText("5.1.3102.5581");
+    EXPECT_EQ(versionText(), "5.1.3102.5581");
+    test::SetVersionText("");
+    EXPECT_EQ(versionText(), "6.1.7601.0");
+}
+
+TEST_F(SessionTest, FaultSeamFailsExactlyTheArmedCount) {
+    test::FailNext(FaultPoint::Encode, 2, Win32Error);
+    EXPECT_EQ(takeFault(FaultPoint::Lock), Ok);
+    EXPECT_EQ(takeFault(FaultPoint::Encode), Win32Error);
+    EXPECT_EQ(takeFault(FaultPoint::Encode), Win32Error);
+    EXPECT_EQ(takeFault(FaultPoint::Encode), Ok);
+    test::FailNext(FaultPoint::Draw, 5, GenericError);
+    test::FailNext(FaultPoint::Draw, 0, GenericError);
+    EXPECT_EQ(takeFault(FaultPoint::Draw), Ok);
+}
+
+TEST_F(SessionTest, AllocAndFreeBehaveLikeMalloc) {
+    void* block = GdipAlloc(64);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0xAB, 64);
+    GdipFree(block);
+    GdipFree(nullptr);
+}
+
+} // namespace

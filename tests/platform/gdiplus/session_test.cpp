@@ -1,6 +1,7 @@
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/session.h"
+#include "platform/win/module_version.h"
 
 #include <gtest/gtest.h>
 
@@ -89,10 +90,13 @@ TEST_F(SessionTest, HostStartedSessionNeedsNoToken) {
 
 TEST_F(SessionTest, VersionTextDefaultsAndCanBeOverridden) {
     EXPECT_EQ(versionText(), "6.1.7601.0");
+    EXPECT_EQ(win::GetFileVersion("gdiplus.dll"), "6.1.7601.0");
     test::SetVersionText("5.1.3102.5581");
     EXPECT_EQ(versionText(), "5.1.3102.5581");
+    EXPECT_EQ(win::GetFileVersion("GDIPLUS.DLL"), "5.1.3102.5581");
     test::SetVersionText("");
     EXPECT_EQ(versionText(), "6.1.7601.0");
+    EXPECT_EQ(win::GetFileVersion("gdiplus.dll"), "6.1.7601.0");
 }
 
 TEST_F(SessionTest, FaultSeamFailsExactlyTheArmedCount) {

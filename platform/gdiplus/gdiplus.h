@@ -229,7 +229,8 @@ struct ColorPalette {
     ARGB Entries[1];
 };
 
-// 8 + 4 x entries of the active frame's palette; 8 for an image without one.
+// 8 + 4 x entries of the active frame's palette; 8 for a non-indexed frame, which
+// always reports an empty palette (Count 0).
 Status GdipGetImagePaletteSize(GpImage image, int32_t* size);
 // Fills `palette`; a size below GdipGetImagePaletteSize's answer: 2.
 Status GdipGetImagePalette(GpImage image, ColorPalette* palette, int32_t size);

@@ -269,6 +269,8 @@ TEST_F(ImageModelTest, PaletteGetSetAndSizes) {
     // A non-indexed image keeps the palette without using it.
     palette->Count = 2;
     EXPECT_EQ(GdipSetImagePalette(rgb, palette), Ok);
+    ASSERT_EQ(GdipGetImagePaletteSize(rgb, &size), Ok);
+    EXPECT_EQ(size, 8);
     EXPECT_EQ(GdipDisposeImage(indexed), Ok);
     EXPECT_EQ(GdipDisposeImage(rgb), Ok);
 }

@@ -16,6 +16,8 @@ packages=(
     fonts-dejavu-core fonts-liberation icc-profiles-free
     # independent readers, writers and checkers used by tests
     imagemagick qpdf poppler-utils xvfb xauth
+    # codec fuzz targets (scripts/fuzz-short.sh): clang with libFuzzer and sanitizer runtimes
+    clang libclang-rt-dev
 )
 
 missing=()

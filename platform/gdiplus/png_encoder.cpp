@@ -106,16 +106,12 @@ void writeImage(PngWriter& w, const FrameData& frame) {
     int colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     int depth = 8;
     enum class Rows { Direct, Bgra } rows = Rows::Direct;
-    bool greyRamp = frame.format == PixelFormat8bppIndexed && isGreyRamp(frame.palette);
-    for (ARGB e : frame.palette.entries)
-        if (greyRamp && (e >> 24) != 255)
-            greyRamp = false;
     switch (frame.format) {
     case PixelFormat1bppIndexed:
     case PixelFormat4bppIndexed:
     case PixelFormat8bppIndexed:
         depth = bitsPerPixel(frame.format);
-        colorType = greyRamp ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+        colorType = PNG_COLOR_TYPE_PALETTE;
         break;
     case PixelFormat24bppRGB:
         colorType = PNG_COLOR_TYPE_RGB;

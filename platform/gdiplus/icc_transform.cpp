@@ -51,4 +51,34 @@ void applyIccToSrgb(FrameData& frame, Bytes profile) {
     cmsDeleteContext(context);
 }
 
+CmykTransform::CmykTransform(Bytes profile, bool inverted) {
+    cmsContext context = cmsCreateContext(nullptr, nullptr);
+    if (!context)
+        return;
+    m_context = context;
+    cmsSetLogErrorHandlerTHR(context, quietLcms);
+    cmsHPROFILE source =
+        cmsOpenProfileFromMemTHR(context, profile.data(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
+    if (source && srgb && cmsGetColorSpace(source) == cmsSigCmykData)
+        m_transform =
+            cmsCreateTransformTHR(context, source, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb,
+                                  TYPE_BGR_8, INTENT_PERCEPTUAL, 0);
+    if (srgb)
+        cmsCloseProfile(srgb);
+    if (source)
+        cmsCloseProfile(source);
+}
+
+CmykTransform::~CmykTransform() {
+    if (m_transform)
+        cmsDeleteTransform(static_cast<cmsHTRANSFORM>(m_transform));
+    if (m_context)
+        cmsDeleteContext(static_cast<cmsContext>(m_context));
+}
+
+void CmykTransform::run(const uint8_t* cmyk, uint8_t* bgr, int32_t pixels) const {
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(m_transform), cmyk, bgr, cmsUInt32Number(pixels));
+}
+
 } // namespace gp::codec

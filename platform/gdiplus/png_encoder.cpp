@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <new>
@@ -152,8 +153,21 @@ void writeImage(PngWriter& w, const FrameData& frame) {
             if ((e >> 24) != 255)
                 lastTransparent = i + 1;
         }
-        if (w.palette.empty())
+        // Every index the pixels use must have an entry, or readers reject the file.
+        size_t used = 0;
+        for (int32_t y = 0; y < frame.height; ++y) {
+            const uint8_t* row = rowOf(frame, y);
+            for (int32_t x = 0; x < frame.width; ++x) {
+                size_t index = depth == 8   ? row[x]
+                               : depth == 4 ? size_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF)
+                                            : size_t((row[x >> 3] >> (7 - (x & 7))) & 1);
+                used = std::max(used, index + 1);
+            }
+        }
+        while (w.palette.size() < used) {
             w.palette.push_back(png_color{0, 0, 0});
+            w.alpha.push_back(255);
+        }
         png_set_PLTE(png, info, w.palette.data(), int(w.palette.size()));
         if (lastTransparent > 0)
             png_set_tRNS(png, info, w.alpha.data(), int(lastTransparent), nullptr);

@@ -231,3 +231,92 @@ TEST(Icm, EmbeddedProfilesConvertToSrgbOnlyWhenAsked) {
 
 } // namespace
 } // namespace gp
+
+#include <cstdio>
+#include <jpeglib.h>
+#include <lcms2.h>
+
+namespace gp {
+namespace {
+
+// A CMYK input profile whose table sends every colour to one neutral grey, so that its use
+// shows in the pixels.
+std::vector<uint8_t> flatGreyCmykProfile() {
+    cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(p, 2.1);
+    cmsSetDeviceClass(p, cmsSigInputClass);
+    cmsSetColorSpace(p, cmsSigCmykData);
+    cmsSetPCS(p, cmsSigLabData);
+    cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 2, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(
+        clut,
+        [](const cmsUInt16Number[], cmsUInt16Number out[], void*) -> cmsInt32Number {
+            out[0] = out[1] = out[2] = 0x8000;
+            return TRUE;
+        },
+        nullptr, 0);
+    cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, clut);
+    cmsWriteTag(p, cmsSigAToB0Tag, pipeline);
+    cmsPipelineFree(pipeline);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(p, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(p, bytes.data(), &size);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
+std::vector<uint8_t> cmykJpeg(const std::vector<uint8_t>& profile) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 16;
+    c.image_height = 8;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    jpeg_write_icc_profile(&c, profile.data(), unsigned(profile.size()));
+    std::vector<uint8_t> row(16 * 4);
+    for (int x = 0; x < 16; ++x) {
+        row[4 * x] = uint8_t(255 - x * 16); // Adobe CMYK is stored inverted
+        row[4 * x + 1] = 255;
+        row[4 * x + 2] = uint8_t(x * 16);
+        row[4 * x + 3] = 255;
+    }
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+TEST(Icm, CmykJpegsGoThroughTheirCmykProfile) {
+    std::vector<uint8_t> jpeg = cmykJpeg(flatGreyCmykProfile());
+    DecodedImage plain, managed;
+    ASSERT_EQ(decodeImage(jpeg, plain), Ok);
+    DecodeOptions icm;
+    icm.applyIcm = true;
+    ASSERT_EQ(decodeImage(jpeg, managed, icm), Ok);
+    ASSERT_EQ(managed.frames[0].format, PixelFormat24bppRGB);
+    const test::Rgba grey = test::toRgba(managed.frames[0]);
+    for (size_t i = 0; i < grey.pixels.size(); i += 4) {
+        EXPECT_EQ(grey.pixels[i], grey.pixels[0]);
+        EXPECT_NEAR(grey.pixels[i + 1], grey.pixels[i], 1);
+        EXPECT_NEAR(grey.pixels[i + 2], grey.pixels[i], 1);
+    }
+    // Without ICM the plain CMYK arithmetic gives colours.
+    EXPECT_GT(test::maxDifference(test::toRgba(plain.frames[0]), grey), 50);
+}
+
+} // namespace
+} // namespace gp

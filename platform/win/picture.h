@@ -6,6 +6,7 @@
 // goes. Calls return HRESULTs and never throw.
 
 #include "platform/win/gdi_types.h"
+#include "platform/win/stream.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,11 +14,7 @@
 
 namespace win {
 
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT E_FAIL = int32_t(0x80004005);
-inline constexpr HRESULT E_POINTER = int32_t(0x80004003);
-inline constexpr HRESULT E_INVALIDARG = int32_t(0x80070057);
-inline constexpr HRESULT E_OUTOFMEMORY = int32_t(0x8007000E);
+// S_OK, E_FAIL, E_POINTER, E_INVALIDARG and E_OUTOFMEMORY come with the stream calls.
 // The control runtime's errors: 53 "File not found", 75 "Path/File access error",
 // 481 "Invalid picture".
 inline constexpr HRESULT CTL_E_FILENOTFOUND = int32_t(0x800A0035);

@@ -21,3 +21,7 @@ endif()
 if(TAVIMO_BUILD_BENCH)
     find_package(benchmark REQUIRED)
 endif()
+# libharu, the peer PDF writer the PDF benchmarks measure against (optional: without it the
+# benchmarks run alone).
+find_library(HPDF_LIBRARY NAMES hpdf)
+find_path(HPDF_INCLUDE_DIR hpdf.h)

@@ -18,6 +18,8 @@ packages=(
     imagemagick qpdf poppler-utils xvfb xauth
     # PDF/A-1b validator (Apache PDFBox Preflight) used by the pdf-validate tests
     libpdfbox2-java libactivation-java libjaxb-api-java
+    # peer PDF writer (libharu) of the PDF benchmarks
+    libhpdf-dev
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "pdf_test_util.h"
 #include "tests/platform/fonts/test_fonts.h"
 
+#include "core/plugin.h"
 #include "pdf/pdf_format.h"
 
 #include <gtest/gtest.h>
@@ -390,6 +391,79 @@ TEST_F(Validate, TextShapesAndFormsRenderWhereTheyShould) {
         EXPECT_EQ(pixelAt(path, 400, 842 - 500, pw), (std::array<int, 3>{0, 0, 255}));
         EXPECT_EQ(pixelAt(path, 100, 842 - 100, pw), (std::array<int, 3>{255, 255, 255}));
     }
+}
+
+// Images of every kind land where DrawImg puts them, in their own colours (a 1-bit image with
+// a palette that is not black and white, coded as group 4, included).
+TEST_F(Validate, ImagesRenderInTheirColours) {
+    if (!have("pdftoppm") || !have("pdfimages"))
+        GTEST_SKIP() << "poppler-utils are not installed";
+    bool ccitt = tavimo::plugin() && tavimo::plugin()->KELVRA_VB_CompressCCITT4;
+    auto make = [](int w, int h, int depth, int mode, std::vector<std::uint32_t> palette,
+                   std::string samples) {
+        tavimo::PdfImageData d;
+        d.width = w;
+        d.height = h;
+        d.depth = depth;
+        d.mode = mode;
+        d.palette = std::move(palette);
+        d.samples = std::move(samples);
+        return d;
+    };
+    std::string rgb;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            rgb += y == 0 ? (x == 0 ? std::string("\xFF\0\0", 3) : std::string("\0\xFF\0", 3))
+                          : (x == 0 ? std::string("\0\0\xFF", 3) : std::string("\xFF\xFF\xFF", 3));
+    // 16 x 16, left half index 0, right half index 1.
+    std::string halves;
+    for (int y = 0; y < 16; ++y)
+        halves += std::string("\x00\xFF", 2);
+    std::string nibbles(16 * 8, '\x11'); // 4-bit: every pixel index 1
+    for (int mode : {0, 2}) {
+        auto pdf = fixedWriter();
+        std::string path = scratchPath(mode ? "v-images-r3.pdf" : "v-images.pdf");
+        std::string pw = mode ? "pw" : "";
+        ASSERT_TRUE(pdf->NewPdf(path, "Images", "", "", "", "", mode, -1, pw, pw));
+        int codec = ccitt ? 2 : 0;
+        int a = pdf->AddImageData(make(2, 2, 24, 1, {}, rgb));
+        int b = pdf->AddImageData(make(16, 16, 1, codec, {0xFF000000, 0xFFFFFFFF}, halves));
+        int c = pdf->AddImageData(make(16, 16, 1, codec, {0xFF0000FF, 0xFFFF0000}, halves));
+        int d = pdf->AddImageData(make(16, 16, 4, 1, {0xFF000000, 0xFF00FF00}, nibbles));
+        int e = pdf->AddImageData(make(16, 16, 1, codec, {0xFFFFFFFF, 0xFF000000}, halves));
+        ASSERT_EQ(e, 5);
+        pdf->DrawImg(a, 0, 742, 100, 100);
+        pdf->DrawImg(b, 200, 742, 100, 100);
+        pdf->DrawImg(c, 400, 742, 100, 100);
+        pdf->DrawImg(d, 0, 500, 100, 100);
+        pdf->DrawImg(e, 200, 500, 100, 100);
+        pdf->ClosePdfFile();
+        expectQpdfClean(path, pw);
+
+        using RGB = std::array<int, 3>;
+        EXPECT_EQ(pixelAt(path, 25, 25, pw), (RGB{255, 0, 0}));
+        EXPECT_EQ(pixelAt(path, 75, 25, pw), (RGB{0, 255, 0}));
+        EXPECT_EQ(pixelAt(path, 25, 75, pw), (RGB{0, 0, 255}));
+        EXPECT_EQ(pixelAt(path, 75, 75, pw), (RGB{255, 255, 255}));
+        EXPECT_EQ(pixelAt(path, 225, 50, pw), (RGB{0, 0, 0}));
+        EXPECT_EQ(pixelAt(path, 275, 50, pw), (RGB{255, 255, 255}));
+        EXPECT_EQ(pixelAt(path, 425, 50, pw), (RGB{0, 0, 255}));
+        EXPECT_EQ(pixelAt(path, 475, 50, pw), (RGB{255, 0, 0}));
+        EXPECT_EQ(pixelAt(path, 50, 842 - 550, pw), (RGB{0, 255, 0}));
+        EXPECT_EQ(pixelAt(path, 225, 842 - 550, pw), (RGB{255, 255, 255}));
+        EXPECT_EQ(pixelAt(path, 275, 842 - 550, pw), (RGB{0, 0, 0}));
+
+        std::string upw = pw.empty() ? "" : " -upw " + quote(pw);
+        std::string list = squeezed(run("pdfimages -list" + upw + " " + quote(path)).output);
+        EXPECT_NE(list.find("image 2 2 rgb 3 8 image"), std::string::npos) << list;
+        EXPECT_NE(list.find("image 16 16 index 1 4 image"), std::string::npos) << list;
+        if (ccitt) {
+            EXPECT_NE(list.find("image 16 16 gray 1 1 ccitt"), std::string::npos) << list;
+            EXPECT_NE(list.find("image 16 16 index 1 1 ccitt"), std::string::npos) << list;
+        }
+    }
+    if (!ccitt)
+        GTEST_SKIP() << "the codec plug-in is not available: group 4 was not checked";
 }
 
 TEST_F(Validate, PdfaFontsAreEmbedded) {

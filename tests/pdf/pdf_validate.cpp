@@ -398,6 +398,14 @@ TEST_F(Validate, TextShapesAndFormsRenderWhereTheyShould) {
 TEST_F(Validate, ImagesRenderInTheirColours) {
     if (!have("pdftoppm") || !have("pdfimages"))
         GTEST_SKIP() << "poppler-utils are not installed";
+    // The plug-in is built next to the tests: <build>/plugins, two folders above this program.
+    if (!std::getenv("TAVIMO_PLUGIN_PATH")) {
+        std::error_code error;
+        auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+        if (!error)
+            setenv("TAVIMO_PLUGIN_PATH",
+                   (self.parent_path().parent_path().parent_path() / "plugins").c_str(), 0);
+    }
     bool ccitt = tavimo::plugin() && tavimo::plugin()->KELVRA_VB_CompressCCITT4;
     auto make = [](int w, int h, int depth, int mode, std::vector<std::uint32_t> palette,
                    std::string samples) {

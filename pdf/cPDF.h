@@ -180,6 +180,16 @@ public:
     void Arc(float X, float Y, float Ray, float StartAngle, float EndAngle, float Ratio, bool Pie,
              float Rotate, std::int16_t Quality, std::int32_t Options);
 
+    // Adds an image as an image XObject and answers its identifier (1, 2, ...), or 0 when
+    // nothing was added (no document open, an image that cannot be read or has a bit depth
+    // other than 1, 4, 8, 16, 24, 32, 48 or 64). nSrcType 1: ImgSrc is a file path, loaded
+    // and released again; 2: ImgSrc is an ImageId of the image table, left in place. With
+    // CompressData the encoding follows the depth: 1 bit CCITT group 4 (through the codec
+    // plug-in; raw without it), 4 bits and colour 8 bits Flate, grey 8 bits JPEG when the
+    // plug-in is present (else raw), deeper images JPEG at JpegQuality as RGB. Without a
+    // JPEG encoder deeper images are written with Flate instead.
+    std::int32_t PdfAddImage(const std::string& ImgSrc, std::int32_t nSrcType);
+    std::int32_t PdfAddImage(std::int32_t ImgSrc, std::int32_t nSrcType);
     // Images. ImageWidth, ImageHeight, ImageResX and ImageResY answer 0 for an identifier
     // that no image has.
     std::int32_t ImageHeight(std::int32_t nImageID) const;
@@ -235,6 +245,7 @@ private:
     void endForm();
 
     bool writeImageObject(const PdfImageData& image, const std::string& name);
+    std::int32_t addImage(std::int32_t id);
 
     // Content.
     bool openTarget();

@@ -5,8 +5,10 @@
 #include "pdf_test_util.h"
 #include "tests/platform/fonts/test_fonts.h"
 
+#include "core/image_info.h"
 #include "core/plugin.h"
 #include "pdf/pdf_format.h"
+#include "tests/support/core_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -472,6 +474,69 @@ TEST_F(Validate, ImagesRenderInTheirColours) {
     }
     if (!ccitt)
         GTEST_SKIP() << "the codec plug-in is not available: group 4 was not checked";
+}
+
+class ValidateImages : public tavimo::testing::CoreSessionTest {};
+
+// Images from the image table: JPEG for colour, Flate for indexed colour, in plain, encrypted
+// and PDF/A documents.
+TEST_F(ValidateImages, TableImagesRenderAndPassTheCheckers) {
+    if (!have("qpdf") || !have("pdftoppm"))
+        GTEST_SKIP() << "qpdf or poppler-utils are not installed";
+    fonttest::useTestFonts();
+    // 64 x 64: left half red, right half blue (B, G, R rows).
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            bool left = x < 32;
+            rows.push_back(left ? 0 : 255);
+            rows.push_back(0);
+            rows.push_back(left ? 255 : 0);
+        }
+    tavimo::ImageId rgb = tavimo::testing::registerBitmap(64, 64, 0x21808, rows);
+    std::vector<std::uint8_t> indices(32 * 32, 1);
+    tavimo::ImageId indexed = tavimo::testing::registerBitmap(32, 32, 0x30803, indices);
+    gp::Palette palette;
+    palette.entries = {0xFF000000, 0xFF00FF00};
+    ASSERT_EQ(tavimo::SetImagePalette(indexed, palette), 0);
+    std::string jars = preflightClassPath();
+    struct Case {
+        const char* name;
+        int mode;
+        bool pdfa;
+    } cases[] = {
+        {"v-table.pdf", 0, false}, {"v-table-r2.pdf", 1, false}, {"a-images.pdf", 0, true}};
+    for (auto c : cases) {
+        auto pdf = fixedWriter();
+        std::string path = scratchPath(c.name);
+        std::string pw = c.mode ? "pw" : "";
+        pdf->PdfA(c.pdfa);
+        ASSERT_TRUE(pdf->NewPdf(path, "Images", "", "", "", "", c.mode, -1, pw, pw));
+        int a = pdf->PdfAddImage(rgb, 2);
+        int b = pdf->PdfAddImage(indexed, 2);
+        ASSERT_EQ(b, 2);
+        pdf->DrawImg(a, 100, 500, 200, 200);
+        pdf->DrawImg(b, 350, 500, 100, 100);
+        int font = pdf->LoadFont("DejaVu Sans", false, false);
+        pdf->DrawText(100, 400, "Caption", font, 12);
+        pdf->ClosePdfFile();
+        expectQpdfClean(path, pw);
+        auto near = [](std::array<int, 3> got, std::array<int, 3> want) {
+            for (int i = 0; i < 3; ++i)
+                if (std::abs(got[i] - want[i]) > 40)
+                    return false;
+            return true;
+        };
+        // JPEG is lossy: compare within a margin, away from the colour edge.
+        EXPECT_TRUE(near(pixelAt(path, 130, 842 - 600, pw), {255, 0, 0})) << c.name;
+        EXPECT_TRUE(near(pixelAt(path, 270, 842 - 600, pw), {0, 0, 255})) << c.name;
+        EXPECT_EQ(pixelAt(path, 400, 842 - 550, pw), (std::array<int, 3>{0, 255, 0})) << c.name;
+        if (c.pdfa && !jars.empty()) {
+            ToolRun r = run("java -cp " + jars + " org.apache.pdfbox.preflight.Validator_A1b " +
+                            quote(path));
+            EXPECT_EQ(r.status, 0) << r.output;
+        }
+    }
 }
 
 TEST_F(Validate, PdfaFontsAreEmbedded) {

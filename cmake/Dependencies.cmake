@@ -25,3 +25,7 @@ endif()
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 # Reference scaler the drawing benchmark measures against (benchmarks only).
 pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)
+# libharu, the peer PDF writer the PDF benchmarks measure against (optional: without it the
+# benchmarks run alone).
+find_library(HPDF_LIBRARY NAMES hpdf)
+find_path(HPDF_INCLUDE_DIR hpdf.h)

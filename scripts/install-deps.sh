@@ -22,6 +22,8 @@ packages=(
     libpdfbox2-java libactivation-java libjaxb-api-java
     # codec fuzz targets (scripts/fuzz-short.sh): clang with libFuzzer and sanitizer runtimes
     clang libclang-rt-dev
+    # peer PDF writer (libharu) of the PDF benchmarks
+    libhpdf-dev
 )
 
 missing=()

@@ -195,8 +195,9 @@ TEST_F(ImageTable, HandedOverPixelBufferIsFreedWithTheImage) {
     const int w = 8, h = 2, stride = 32;
     auto* buffer = static_cast<uint8_t*>(gp::GdipAlloc(stride * h));
     gp::GpBitmap bitmap = 0;
-    ASSERT_EQ(gp::GdipCreateBitmapFromScan0(w, h, stride, gp::PixelFormat32bppARGB, buffer, &bitmap),
-              gp::Ok);
+    ASSERT_EQ(
+        gp::GdipCreateBitmapFromScan0(w, h, stride, gp::PixelFormat32bppARGB, buffer, &bitmap),
+        gp::Ok);
     ImageId id = 0;
     RegisterImage(id, bitmap, "", "", SourceKindOwnedBits);
     ImageRecord* r = FindImageRecord(id);

@@ -100,7 +100,7 @@ public:
     bool focus(win::HWND hwnd);
     void resize(HostedControl& c, int width, int height);
 
-    Surface snapshot(const HostedControl& c) const { return c.control->snapshot(); }
+    SurfacePtr snapshot(const HostedControl& c) const { return c.control->snapshot(); }
 
 private:
     win::HWND keyTarget(const HostedControl& c) const;

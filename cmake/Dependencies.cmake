@@ -21,3 +21,8 @@ endif()
 if(TAVIMO_BUILD_BENCH)
     find_package(benchmark REQUIRED)
 endif()
+# OpenCV's image processing (Debian ships no CMake config with the imgproc package): the
+# peer of the filter benchmarks; they build without it.
+find_path(OPENCV_INCLUDE_DIR opencv2/imgproc.hpp PATH_SUFFIXES opencv4)
+find_library(OPENCV_CORE_LIBRARY opencv_core)
+find_library(OPENCV_IMGPROC_LIBRARY opencv_imgproc)

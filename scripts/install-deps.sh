@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # codecs behind the GDI+ layer and the codec plug-in
     libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev libfreeimage-dev liblcms2-dev
+    # metafile vectors (cairo) and the drawing benchmark's reference scaler (pixman)
+    libcairo2-dev libpixman-1-dev
     # PDF page rasteriser plug-in, internet, fonts, printing, windows
     libpoppler-cpp-dev libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcups2-dev libx11-dev
     # fonts and colour profile used by tests and resources

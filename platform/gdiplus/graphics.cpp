@@ -2,6 +2,7 @@
 
 #include "platform/gdiplus/graphics_object.h"
 #include "platform/gdiplus/image_object.h"
+#include "platform/gdiplus/metafile.h"
 #include "platform/gdiplus/session.h"
 #include "platform/win/gdi_objects.h"
 #include "platform/win/handles.h"
@@ -12,6 +13,10 @@
 namespace gp {
 
 namespace {
+
+// Metafile content that reaches the decoders (files and streams) is played by this layer;
+// linking the drawing calls in is what installs it.
+[[maybe_unused]] const bool kMetafileReaderInstalled = (installMetafileReader(), true);
 
 win::HandleTable<GraphicsObject>& graphicsTable() {
     static win::HandleTable<GraphicsObject> t(win::HandleKind::GdipGraphics);

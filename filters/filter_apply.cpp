@@ -3,6 +3,7 @@
 // and the buffer is written back in the image's own format. Two selectors on colour-palette
 // images edit the palette instead.
 
+#include "filters/core_image_access.h"
 #include "filters/filter_engine.h"
 #include "filters/filter_ops.h"
 #include "filters/filters.h"
@@ -359,13 +360,8 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
 
 gp::Status ApplyFilter(int32_t selector, ImageId image, double P, FilterRect& rect, float c,
                        float d, float e, double F, double G, double X, double& result) {
-    if (!t_access) {
-        if (selectorIsTest(selector)) {
-            result = 0.0;
-        }
-        return gp::InvalidParameter;
-    }
-    return ApplyFilter(*t_access, selector, image, P, rect, c, d, e, F, G, X, result);
+    FilterImageAccess& access = t_access ? *t_access : coreImageAccess();
+    return ApplyFilter(access, selector, image, P, rect, c, d, e, F, G, X, result);
 }
 
 } // namespace tavimo

@@ -5,8 +5,8 @@
 // per-thread settings (the selector-52 pattern, the random source, the thread count).
 //
 // The engine reaches images only through FilterImageAccess, a narrow view of the image
-// core (size, pixel format, palette, bitmap locking). The image core installs its
-// implementation on each thread that uses the engine; tests install fakes.
+// core (size, pixel format, palette, bitmap locking). By default that is the thread's
+// image table (filters/core_image_access.h); tests may install fakes.
 
 #include "filters/filter_types.h"
 #include "platform/gdiplus/types.h"
@@ -68,7 +68,8 @@ public:
     virtual int gdiplusMajorVersion() = 0;
 };
 
-// Installs the image access of the calling thread (not owned; nullptr removes it).
+// Installs the image access of the calling thread (not owned; nullptr restores the image
+// core's).
 void SetFilterImageAccess(FilterImageAccess* access);
 FilterImageAccess* GetFilterImageAccess();
 

@@ -12,6 +12,7 @@
 
 #include "pdf/pdf_security.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -124,6 +125,65 @@ public:
     // Writes the open page; nothing when no page is open.
     void EndPage();
 
+    // Page content. Every drawing member opens a page first when none is open; while a form
+    // is open (StartObject) their output goes into the form instead. Coordinates and sizes
+    // are points, origin at the bottom left of the page.
+
+    // Text state: word spacing (Tw), character spacing (Tc), horizontal scaling in per cent
+    // (Tz). BeginPage resets them to 0, 0 and 100; TextWidth uses them.
+    void SetWordSpacing(float W);
+    void SetCharSpacing(float W);
+    void SetTextHorizontalScaling(float W);
+    // Draws a text with a font of LoadFont at FontSize points. Align: 0 left, 1 right, 2
+    // centre of X. Rotate: degrees counter-clockwise about (X, Y). Nothing for an unknown font.
+    void DrawText(float X, float Y, const std::string& strTemp, std::int32_t nFontID,
+                  float FontSize, std::int32_t Align = 0, float Rotate = 0);
+    // Text rendering mode 0 to 3 (fill, stroke, both, invisible); other values do nothing.
+    void SetTextMode(std::int16_t M);
+    // Colours: a colour reference (red in the low byte, then green, then blue) above 0 or below
+    // -255; 0 to -255 is a grey level, -value / 255 (0 black, -255 white).
+    void SetColorStroke(std::int32_t RGB);
+    void SetColorFill(std::int32_t RGB);
+    // Dash pattern; both 0 gives a solid line.
+    void SetDash(float dash_on, float dash_off);
+    void SetLineWidth(float W);
+    // Line cap and join styles 0 to 2; other values do nothing.
+    void SetLineCap(std::int16_t W);
+    void SetLineJoin(std::int16_t W);
+    // Path painting options, for the members below: 1 stroke, 2 close, 4 fill.
+    void MoveTo(float X, float Y);
+    void LineTo(float X, float Y, std::int32_t Options = 0);
+    // A rectangle, with rounded corners of radius Ray when Ray is above 0. Ray is clamped to
+    // half of each side and the clamped value is written back.
+    void Rectangle(float X, float Y, float xdim, float ydim, std::int32_t Options, float& Ray);
+    void Curve(float X1, float y1, float X2, float Y2, float X3, float Y3,
+               std::int32_t Options = 0);
+    void DrawCircle(float X, float Y, float Ray, std::int32_t Options = 0);
+    // An elliptical arc from StartAngle to EndAngle (degrees) in steps of Quality degrees,
+    // vertical radius Ray * Ratio, turned by Rotate degrees. Pie (or a fill) runs from the
+    // centre and back. A step of 0 or less draws nothing.
+    void Arc(float X, float Y, float Ray, float StartAngle, float EndAngle, float Ratio, bool Pie,
+             float Rotate, std::int16_t Quality, std::int32_t Options);
+
+    // Adds an installed TrueType font (name compared without case and blanks) with WinAnsi
+    // widths; answers its identifier (1, 2, ...), or 0 when no document is open or the font is
+    // not installed. Each call adds a new font. The font program is embedded only in PDF/A
+    // documents (which require it).
+    std::int32_t LoadFont(const std::string& BaseFont, bool bBold, bool bItalic);
+
+    // Forms: StartObject opens a named form XObject; the drawing members then draw into it
+    // until EndObject writes it. Options select the pages that draw it at their start: 7 all,
+    // 2 even, 4 odd, 8 with 4 leaves out page 1 (so 14 is every page but the first). Opening
+    // a form while another is open ends the other first; ClosePdfFile ends an open form.
+    void StartObject(const std::string& name, std::int32_t Options);
+    void EndObject();
+    // Draws a form on the open page (or into the open form); nothing without either.
+    void DrawObject(const std::string& name);
+
+    // Width in points of a text drawn with a font at FontSize under the current text state;
+    // 0 for an unknown font.
+    float TextWidth(const std::string& strTemp, std::int32_t nFontID, float FontSize);
+
     // Writes the header, Info, Catalog and (as set) the metadata, output intent and Encrypt
     // dictionary. Runs by itself at the first page, font or image; nothing when no document
     // is open or the header is written already.
@@ -142,9 +202,21 @@ private:
     void endPage();
     void beginPageBody();
     void drawPageObjects();
+    void endForm();
+
+    // Content.
+    bool openTarget();
+    void paintPath(std::int32_t options);
+    void moveTo(float x, float y);
+    void lineTo(float x, float y, std::int32_t options);
+    void curve(float x1, float y1, float x2, float y2, float x3, float y3, std::int32_t options);
+    void setColor(std::int32_t rgb, const char* rgbOperator, const char* greyOperator);
+    float textWidth(std::string_view ansi, std::int32_t fontId, float size) const;
 
     // Object writer.
     int beginObject(int number);
+    // Takes the next object number for an object written later.
+    int reserveObject();
     void writeEndObj() { writeLine("endobj"); }
     void writeRaw(std::string_view bytes);
     void writeLine(std::string_view text);
@@ -191,6 +263,24 @@ private:
     float m_charSpacing = 0, m_wordSpacing = 0, m_horizontalScaling = 100;
     std::string m_fontText, m_imageText, m_formText;
     int m_imageCount = 0;
+
+    struct FontRecord {
+        std::string name; // base font name, blanks removed
+        int firstChar = 32, lastChar = 255;
+        std::array<int, 256> widths{};
+        int missingWidth = 0;
+    };
+    std::vector<FontRecord> m_fonts;
+
+    struct Form {
+        std::string name;
+        std::int32_t options = 0;
+    };
+    std::vector<Form> m_forms;
+    bool m_formOpen = false;
+    int m_formObject = 0;
+    std::string m_formContent;
+    std::string m_formHead; // the open form's dictionary, taken at StartObject
 
     // Document information, Windows-1252.
     std::string m_title, m_author, m_subject, m_keywords, m_creator;

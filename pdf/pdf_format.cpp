@@ -1,5 +1,7 @@
 #include "pdf/pdf_format.h"
 
+#include "platform/win/vb_number.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -7,18 +9,6 @@
 namespace tavimo::pdf {
 
 namespace {
-
-double roundHalfEven(double v) {
-    // std::nearbyint follows the current rounding mode, which the writer never changes;
-    // round-to-nearest-even is the default.
-    double r = std::floor(v);
-    double diff = v - r;
-    if (diff > 0.5)
-        return r + 1;
-    if (diff < 0.5)
-        return r;
-    return std::fmod(r, 2.0) == 0 ? r : r + 1;
-}
 
 constexpr double kPow10[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
@@ -32,7 +22,7 @@ std::string FormatNumber(double value, int decimals) {
     if (decimals > 9)
         decimals = 9;
     double scale = kPow10[decimals];
-    double scaled = roundHalfEven(value * scale);
+    double scaled = win::roundHalfEven(value * scale);
     if (scaled == 0)
         return "0";
     double rounded = scaled / scale;
@@ -50,7 +40,7 @@ std::string FormatFixed(double value, int decimals) {
         decimals = 0;
     if (decimals > 9)
         decimals = 9;
-    double scaled = roundHalfEven(value * kPow10[decimals]);
+    double scaled = win::roundHalfEven(value * kPow10[decimals]);
     bool negative = scaled < 0;
     double magnitude = std::fabs(scaled);
     char digits[400];

@@ -25,6 +25,12 @@ inline constexpr win::Guid FrameDimensionPage{
 // Decoders never allocate frames above this many pixels: such headers are corrupt or hostile.
 inline constexpr int64_t kMaxPixels = int64_t(1) << 30;
 
+// What is left of the current decode's pixel allowance (DecodeOptions::maxPixels); every
+// frame a decoder allocates is charged to it. False, with nothing charged, when the frame
+// does not fit. The allowance belongs to the calling thread's decode.
+bool takePixels(int64_t count);
+void resetPixelAllowance(int64_t count);
+
 // Thrown inside a codec to abandon it; the registry turns it into the status.
 struct CodecError {
     Status status;

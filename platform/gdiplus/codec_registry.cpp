@@ -155,6 +155,7 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     if (bytes.empty())
         return InvalidParameter;
     ImageKind kind = sniffImageKind(bytes);
+    codec::resetPixelAllowance(std::clamp<int64_t>(options.maxPixels, 0, codec::kMaxPixels));
     try {
         DecodedImage image;
         image.rawFormat = rawFormatOf(kind);

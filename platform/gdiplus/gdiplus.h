@@ -205,8 +205,8 @@ inline constexpr win::Guid FrameDimensionPage{
 inline constexpr win::Guid FrameDimensionResolution{
     0x84236F7Bu, 0x3BD3, 0x428F, {0x8D, 0xAB, 0x4E, 0xA1, 0x43, 0x9C, 0xA3, 0x15}};
 
-// Every image has exactly one dimension: time or page as decoded, page for an image of
-// one plain frame. The list call needs count 1.
+// Every image has exactly one dimension: time or page as decoded; an image decoded
+// without one has time when it is a GIF and page otherwise. The list call needs count 1.
 Status GdipImageGetFrameDimensionsCount(GpImage image, UINT* count);
 Status GdipImageGetFrameDimensionsList(GpImage image, win::Guid* dimensions, UINT count);
 

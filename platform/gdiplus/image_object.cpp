@@ -25,6 +25,8 @@ Frame Frame::ownedCopy() const {
     Frame copy;
     static_cast<FrameData&>(copy).operator=(static_cast<const FrameData&>(*this));
     copy.external = nullptr;
+    if (!scan0())
+        return copy; // a frame without pixels (a metafile's)
     const int64_t bytes = rowBytes(width, format);
     const int64_t newStride = alignedStride(width, format);
     if (isExternal() || stride != newStride) {

@@ -73,9 +73,9 @@ struct LockState {
     PixelFormat format = PixelFormatUndefined;
     uint8_t* scan0 = nullptr;
     int32_t stride = 0;
-    bool direct = false;         // scan0 points into the frame's own rows
-    std::vector<uint8_t> buffer; // the layer's temporary buffer, when it made one
-    Palette palette;             // palette of the locked format when it is indexed
+    bool direct = false;               // scan0 points into the frame's own rows
+    std::unique_ptr<uint8_t[]> buffer; // the layer's temporary buffer, when it made one
+    Palette palette;                   // palette of the locked format when it is indexed
 };
 
 class Image {

@@ -139,7 +139,8 @@ void readImage(JpegContext& c, Bytes bytes) {
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    if (int64_t(info.image_width) * info.image_height > kMaxPixels) {
+    if (int64_t(info.image_width) * info.image_height > kMaxPixels ||
+        !takePixels(int64_t(info.image_width) * info.image_height)) {
         c.failure = OutOfMemory;
         c.bad = true;
         return;

@@ -124,7 +124,6 @@ void writeImage(PngWriter& w, const FrameData& frame) {
     case PixelFormat32bppRGB:
         colorType = PNG_COLOR_TYPE_RGB;
         png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
         break;
     case PixelFormat32bppARGB:
         png_set_bgr(png);
@@ -165,6 +164,9 @@ void writeImage(PngWriter& w, const FrameData& frame) {
     }
     addMetadata(w, frame);
     png_write_info(png, info);
+    // The filler is stripped by colour type, which png_write_info has just recorded.
+    if (frame.format == PixelFormat32bppRGB)
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
     for (int32_t y = 0; y < frame.height; ++y) {
         if (rows == Rows::Direct) {
             png_write_row(png, rowOf(frame, y));

@@ -121,3 +121,42 @@ std::string magickIdentify(const std::vector<uint8_t>& bytes, const std::string&
 }
 
 } // namespace gp::test
+
+namespace gp::test {
+
+std::vector<Rgba> magickDecodeAll(const std::vector<uint8_t>& bytes, bool coalesce) {
+    static std::atomic<int> counter{0};
+    std::string base = scratchDir() + "/all" + std::to_string(counter++);
+    writeBytes(base + ".bin", bytes);
+    std::string options = coalesce ? " -coalesce" : "";
+    std::string sizes = base + ".txt";
+    std::string command = "convert '" + base + ".bin'" + options + " -format '%w %h\\n' info:'" +
+                          sizes + "' 2>/dev/null";
+    std::vector<Rgba> frames;
+    if (std::system(command.c_str()) != 0)
+        return frames;
+    command = "convert '" + base + ".bin'" + options + " -depth 8 +adjoin rgba:'" + base +
+              "-%d.rgba' 2>/dev/null";
+    if (std::system(command.c_str()) != 0)
+        return frames;
+    std::ifstream f(sizes);
+    int w = 0, h = 0;
+    for (int i = 0; f >> w >> h; ++i) {
+        Rgba frame;
+        frame.width = w;
+        frame.height = h;
+        frame.pixels = readBytes(base + "-" + std::to_string(i) + ".rgba");
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+std::vector<uint8_t> magickMake(const std::string& arguments, const std::string& extension) {
+    static std::atomic<int> counter{0};
+    std::string path = scratchDir() + "/made" + std::to_string(counter++) + "." + extension;
+    if (!runConvert(arguments + " '" + path + "'"))
+        return {};
+    return readBytes(path);
+}
+
+} // namespace gp::test

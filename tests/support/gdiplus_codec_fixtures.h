@@ -49,3 +49,13 @@ bool magickDecode(const std::vector<uint8_t>& bytes, Rgba& out, const std::strin
 std::string magickIdentify(const std::vector<uint8_t>& bytes, const std::string& format);
 
 } // namespace gp::test
+
+namespace gp::test {
+
+// Every frame of an animation or multi-page file, coalesced (each frame as it is shown).
+std::vector<Rgba> magickDecodeAll(const std::vector<uint8_t>& bytes, bool coalesce);
+
+// Runs `convert <arguments> <file>` and returns the file bytes (`extension` picks the format).
+std::vector<uint8_t> magickMake(const std::string& arguments, const std::string& extension);
+
+} // namespace gp::test

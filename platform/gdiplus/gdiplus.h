@@ -105,8 +105,8 @@ Status GdipCloneBitmapArea(REAL x, REAL y, REAL width, REAL height, PixelFormat 
 using GetThumbnailImageAbort = BOOL (*)(void* data);
 
 // A scaled copy of the active frame at width x height (0 x 0 gives 120 x 120), filtered
-// by area averaging when shrinking and bilinear interpolation when enlarging, in
-// 32bppPARGB with raw format MemoryBMP. Embedded thumbnails are not used. The abort
+// with the high-quality bicubic filter, in 32bppPARGB with raw format MemoryBMP and the
+// source's DPI. Embedded thumbnails are not used. The abort
 // callback is not called. Not started: 18; unknown image or null output: 2.
 Status GdipGetImageThumbnail(GpImage image, UINT width, UINT height, GpImage* thumbnail,
                              GetThumbnailImageAbort callback, void* callbackData);

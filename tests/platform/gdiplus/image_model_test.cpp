@@ -221,6 +221,19 @@ TEST_F(ImageModelTest, ThumbnailScalesAndAveragesWithoutFringes) {
     EXPECT_EQ(GdipDisposeImage(thumb), Ok);
     EXPECT_EQ(GdipGetImageThumbnail(bitmap, 0, 5, &thumb, nullptr, nullptr), InvalidParameter);
     EXPECT_EQ(GdipDisposeImage(bitmap), Ok);
+
+    // Packed sources go through their palette.
+    GpBitmap bits = 0;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(16, 16, 0, PixelFormat1bppIndexed, nullptr, &bits), Ok);
+    Frame& frame = findBitmap(bits)->active();
+    std::memset(frame.scan0(), 0xFF, static_cast<size_t>(frame.stride) * 16);
+    ASSERT_EQ(GdipGetImageThumbnail(bits, 3, 3, &thumb, nullptr, nullptr), Ok);
+    PixelFormat format = 0;
+    GdipGetImagePixelFormat(thumb, &format);
+    EXPECT_EQ(format, PixelFormat32bppPARGB);
+    EXPECT_EQ(readArgb(thumb), std::vector<uint32_t>(9, 0xFFFFFFFFu));
+    EXPECT_EQ(GdipDisposeImage(thumb), Ok);
+    EXPECT_EQ(GdipDisposeImage(bits), Ok);
 }
 
 TEST_F(ImageModelTest, PaletteGetSetAndSizes) {

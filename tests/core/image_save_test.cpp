@@ -94,8 +94,9 @@ TEST_F(ImageSave, TiffCompressionFollowsTheOutputDepth) {
         ImageId id = image(c.format);
         std::string path = file(".tif");
         ASSERT_EQ(SaveAsTiff(id, path, c.compression, c.depth), OK);
-        if (*c.expectedCompression)
+        if (*c.expectedCompression) {
             EXPECT_EQ(identify("%C", path), c.expectedCompression) << c.compression;
+        }
         EXPECT_EQ(identify("%z", path), c.expectedDepth);
         ReleaseImage(id);
     }

@@ -51,7 +51,9 @@ void cPDF::endForm() {
         content = encryptFor(n, content);
     beginObject(n);
     writeLine(m_formHead);
-    writeRaw(content);
+    // The line end after the data is not part of it: readers (and PDF/A) expect one before
+    // "endstream" outside the stream's length.
+    writeBytes(content);
     writeLine("endstream");
     writeEndObj();
     beginObject(n + 1);

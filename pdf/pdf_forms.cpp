@@ -14,6 +14,8 @@ void cPDF::StartObject(const std::string& name, std::int32_t Options) {
             initPdfFile();
         if (m_formOpen)
             endForm();
+        if (!haveObjects(2))
+            return;
         std::string pdfName = EscapeName(ToAnsi(name));
         // The form is written whole at EndObject, so objects written meanwhile (pages, fonts)
         // never land inside its stream; its two numbers are taken now.

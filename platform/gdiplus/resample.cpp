@@ -241,7 +241,9 @@ bool buildAxis(double srcPos, double srcLen, int32_t bound0, int32_t bound1, dou
 
     const double widen = (highQuality(filter) && scale > 1.0) ? scale : 1.0;
     const double support = kernelRadius(filter) * widen;
-    m.taps = int(std::ceil(2.0 * support)) + 1;
+    // A window never needs more taps than the source has pixels, which bounds the tables
+    // of extreme shrinks (a whole image into one pixel).
+    m.taps = int(std::min<double>(std::ceil(2.0 * support) + 1, double(bound1 - bound0) + 1));
     m.start.resize(size_t(n));
     m.weights.assign(size_t(n) * size_t(m.taps), 0.0f);
     m.lo = bound1;

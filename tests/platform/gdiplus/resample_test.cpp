@@ -206,6 +206,18 @@ TEST(Resample, ColourAdjustRemapsBeforeGamma) {
     EXPECT_EQ(dst.at(1, 0), 0xFF101010u);
 }
 
+TEST(Resample, ExtremeShrinkAveragesTheWholeSource) {
+    Buffer src(4000, 3);
+    for (int32_t x = 0; x < 4000; ++x)
+        for (int32_t y = 0; y < 3; ++y)
+            src.at(x, y) = x % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    Buffer dst(1, 1);
+    ASSERT_TRUE(
+        resampleDraw(src.view(), dst.target(),
+                     request(0, 0, 4000, 3, 0, 0, 1, 1, ResampleFilter::HighQualityBilinear)));
+    EXPECT_NEAR(int(dst.at(0, 0) & 0xFF), 128, 2);
+}
+
 TEST(Resample, RefusesBadGeometry) {
     Buffer src(4, 4), dst(4, 4);
     EXPECT_FALSE(resampleDraw(src.view(), dst.target(),

@@ -152,11 +152,14 @@ int cPDF::beginObject(int number) {
     return number;
 }
 
-void cPDF::addContent(std::string_view text) {
-    if (!m_pageOpen)
-        return;
-    m_content.append(text);
-    m_content.append("\r\n");
+int cPDF::reserveObject() {
+    if (!m_file)
+        return 0;
+    if (m_highest + 1 > kMaxObjectNumber)
+        throw WriteError{};
+    ++m_highest;
+    m_offsets.resize(std::size_t(m_highest) + 1, -1);
+    return m_highest;
 }
 
 std::string cPDF::encryptFor(int objectNumber, std::string_view data) const {
@@ -188,7 +191,13 @@ void cPDF::resetDocument() {
     m_fontText.clear();
     m_imageText.clear();
     m_formText.clear();
-    m_imageCount = 0;
+    m_images.clear();
+    m_fonts.clear();
+    m_forms.clear();
+    m_formOpen = false;
+    m_formObject = 0;
+    m_formContent.clear();
+    m_formHead.clear();
     m_security = SecurityValues{};
     m_encryptObject = 0;
     m_position = 0;
@@ -344,6 +353,8 @@ void cPDF::finishDocument() {
         return;
     if (!m_headerDone)
         initPdfFile();
+    if (m_formOpen)
+        endForm();
     if (m_pageOpen)
         endPage();
 

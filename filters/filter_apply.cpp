@@ -1,0 +1,379 @@
+// ApplyFilter: the pixel transfer around the operations. The work rectangle is read into
+// a 32-bit buffer (and a source copy for the selectors that read one), the operation runs,
+// and the buffer is written back in the image's own format. Two selectors on colour-palette
+// images edit the palette instead.
+
+#include "filters/core_image_access.h"
+#include "filters/filter_engine.h"
+#include "filters/filter_ops.h"
+#include "filters/filters.h"
+
+#include <array>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+namespace tavimo {
+
+namespace {
+
+thread_local FilterImageAccess* t_access = nullptr;
+
+// An uninitialised pixel array that keeps its memory between calls: a fresh 96 MB array
+// costs more in page faults than most operations cost in total.
+class PixelArray {
+public:
+    uint32_t* get(int64_t n) {
+        if (static_cast<size_t>(n) > m_capacity) {
+            m_data.reset();
+            m_data.reset(new uint32_t[static_cast<size_t>(n)]);
+            m_capacity = static_cast<size_t>(n);
+        }
+        return m_data.get();
+    }
+    uint32_t* data() const { return m_data.get(); }
+    void release() {
+        m_data.reset();
+        m_capacity = 0;
+    }
+
+private:
+    std::unique_ptr<uint32_t[]> m_data;
+    size_t m_capacity = 0;
+};
+
+// The engine's work arrays, per thread. Each call fills them anew; their memory is kept
+// for the next call on the thread until ReleaseFilterMemory or the thread's end.
+struct WorkArrays {
+    PixelArray pixels;
+    PixelArray source;
+    std::vector<uint8_t> packed;
+    void release() {
+        pixels.release();
+        source.release();
+        std::vector<uint8_t>().swap(packed);
+    }
+};
+thread_local WorkArrays t_work;
+
+constexpr size_t kMaxPaletteEntries = 256;
+
+bool isWhite(gp::ARGB c) {
+    return (c & 0x00FFFFFFu) == 0x00FFFFFFu;
+}
+
+bool allGrey(const gp::Palette& pal) {
+    for (gp::ARGB c : pal.entries) {
+        if (fx::blueOf(c) != fx::greenOf(c) || fx::blueOf(c) != fx::redOf(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The 256-entry ramp where entry i is grey i: the only palette for which a pixel's blue
+// byte is its index.
+bool identityGrey(const gp::Palette& pal) {
+    if (pal.entries.size() != 256) {
+        return false;
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+        gp::ARGB c = pal.entries[i];
+        if (fx::blueOf(c) != i || fx::greenOf(c) != i || fx::redOf(c) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Maps colours to the nearest palette entry: squared differences of blue, green and red
+// (alpha not compared), the first entry with the smallest distance winning and an exact
+// match ending the search. A small cache per range keeps repeated colours cheap.
+class NearestEntry {
+public:
+    explicit NearestEntry(const gp::Palette& pal, size_t limit = kMaxPaletteEntries) {
+        size_t n = std::min(pal.entries.size(), limit);
+        for (size_t i = 0; i < n; ++i) {
+            m_b[m_count] = static_cast<int32_t>(fx::blueOf(pal.entries[i]));
+            m_g[m_count] = static_cast<int32_t>(fx::greenOf(pal.entries[i]));
+            m_r[m_count] = static_cast<int32_t>(fx::redOf(pal.entries[i]));
+            ++m_count;
+        }
+    }
+
+    uint8_t search(uint32_t pixel) const {
+        const int32_t b = static_cast<int32_t>(fx::blueOf(pixel)),
+                      g = static_cast<int32_t>(fx::greenOf(pixel)),
+                      r = static_cast<int32_t>(fx::redOf(pixel));
+        int32_t best = std::numeric_limits<int32_t>::max();
+        uint8_t index = 0;
+        for (int k = 0; k < m_count; ++k) {
+            int32_t db = m_b[k] - b, dg = m_g[k] - g, dr = m_r[k] - r;
+            int32_t d = db * db + dr * dr + dg * dg;
+            if (d < best) {
+                index = static_cast<uint8_t>(k);
+                if (d == 0) {
+                    break;
+                }
+                best = d;
+            }
+        }
+        return index;
+    }
+
+    // Maps a run of pixels to indices.
+    void map(const uint32_t* pixels, uint8_t* out, int64_t count) const {
+        constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+        constexpr int kCacheBits = 12;
+        std::vector<uint32_t> key(size_t{1} << kCacheBits, kEmpty);
+        std::vector<uint8_t> value(size_t{1} << kCacheBits);
+        for (int64_t i = 0; i < count; ++i) {
+            uint32_t bgr = pixels[i] & 0x00FFFFFFu;
+            uint32_t slot = (bgr * 2654435761u) >> (32 - kCacheBits);
+            if (key[slot] != bgr) {
+                key[slot] = bgr;
+                value[slot] = search(bgr);
+            }
+            out[i] = value[slot];
+        }
+    }
+
+private:
+    int m_count = 0;
+    std::array<int32_t, kMaxPaletteEntries> m_b{}, m_g{}, m_r{};
+};
+
+gp::Status lockOnce(FilterImageAccess& access, ImageId image, const FilterRect& rect, int32_t mode,
+                    gp::PixelFormat format, FilterLockData& data) {
+    gp::Status s = access.lockBits(image, rect, mode, format, data);
+    if (s == gp::Ok) {
+        s = access.unlockBits(image, data);
+    }
+    return s;
+}
+
+int64_t packedStride(int64_t width) {
+    return (width + 31) / 32 * 4;
+}
+
+// Selector 2 on a 1 bpp image: the rectangle's packed bits are complemented, row padding
+// included; the palette is not touched.
+gp::Status invertPackedBits(FilterImageAccess& access, ImageId image, const FilterRect& rect) {
+    const int64_t stride = packedStride(rect.Width);
+    if (stride > std::numeric_limits<int32_t>::max()) {
+        return gp::OutOfMemory;
+    }
+    auto& bits = t_work.packed;
+    bits.assign(static_cast<size_t>(stride * rect.Height), 0);
+    FilterLockData data{rect.Width, rect.Height, static_cast<int32_t>(stride),
+                        gp::PixelFormat1bppIndexed, bits.data()};
+    gp::Status s = lockOnce(access, image, rect, kLockRead | kLockUserBuffer,
+                            gp::PixelFormat1bppIndexed, data);
+    if (s != gp::Ok) {
+        return s;
+    }
+    for (uint8_t& b : bits) {
+        b = static_cast<uint8_t>(~b);
+    }
+    return lockOnce(access, image, rect, kLockWrite | kLockUserBuffer, gp::PixelFormat1bppIndexed,
+                    data);
+}
+
+// Direct palette mode: selectors 2 and 14 on a colour-palette image that the rectangle
+// covers edit the palette; the pixels stay as they are.
+gp::Status paletteMode(FilterImageAccess& access, ImageId image, const FilterRect& rect,
+                       gp::PixelFormat format, int32_t selector, gp::Palette palette, double P) {
+    FilterLockData data{};
+    gp::Status s = lockOnce(access, image, rect, kLockRead, format, data);
+    if (s != gp::Ok) {
+        return s;
+    }
+    if (selector == 2) {
+        fx::InvertPalette(palette);
+    } else {
+        fx::ApplyBrightnessToPalette(palette, fx::toInt32(P));
+    }
+    s = access.setPalette(image, palette);
+    if (s != gp::Ok) {
+        return s;
+    }
+    data = FilterLockData{};
+    return lockOnce(access, image, rect, kLockWrite, format, data);
+}
+
+// Writes the pixel buffer back in the image's format.
+gp::Status writeBack(FilterImageAccess& access, ImageId image, const FilterRect& rect,
+                     gp::PixelFormat format, const gp::Palette* palette, bool greyPalette) {
+    const int32_t w = rect.Width, h = rect.Height;
+    const uint32_t* px = t_work.pixels.data();
+    if (format == gp::PixelFormat1bppIndexed) {
+        // A palette whose entry 1 is white takes white (blue 255) as bit 1 and anything
+        // else as bit 0; other palettes map each pixel to the nearer of their two entries,
+        // so that a white-first or two-colour image keeps its colours.
+        const bool blueRule =
+            !palette || palette->entries.size() < 2 || isWhite(palette->entries[1]);
+        const int64_t stride = packedStride(w);
+        if (stride > std::numeric_limits<int32_t>::max()) {
+            return gp::OutOfMemory;
+        }
+        auto& bits = t_work.packed;
+        bits.assign(static_cast<size_t>(stride * h), 0);
+        std::optional<NearestEntry> nearest;
+        if (!blueRule) {
+            nearest.emplace(*palette, 2);
+        }
+        fx::parallelRows(0, h, fx::rowGrain(w), [&](int32_t y0, int32_t y1) {
+            for (int64_t y = y0; y < y1; ++y) {
+                const uint32_t* row = px + y * w;
+                uint8_t* out = bits.data() + y * stride;
+                for (int64_t x = 0; x < w; ++x) {
+                    bool one = blueRule ? fx::blueOf(row[x]) == 255 : nearest->search(row[x]) == 1;
+                    if (one) {
+                        out[x / 8] = static_cast<uint8_t>(out[x / 8] | (0x80u >> (x % 8)));
+                    }
+                }
+            }
+        });
+        FilterLockData data{w, h, static_cast<int32_t>(stride), format, bits.data()};
+        return lockOnce(access, image, rect, kLockWrite | kLockUserBuffer, format, data);
+    }
+    if (format == gp::PixelFormat8bppIndexed && palette) {
+        const bool direct = identityGrey(*palette);
+        const bool ownMapping = !direct && (greyPalette || access.gdiplusMajorVersion() < 6);
+        if (direct || ownMapping) {
+            auto& bytes = t_work.packed;
+            bytes.assign(static_cast<size_t>(static_cast<int64_t>(w) * h), 0);
+            if (direct) {
+                for (size_t i = 0; i < bytes.size(); ++i) {
+                    bytes[i] = static_cast<uint8_t>(fx::blueOf(px[i]));
+                }
+            } else {
+                NearestEntry nearest(*palette);
+                fx::parallelRows(0, h, fx::rowGrain(w), [&](int32_t y0, int32_t y1) {
+                    const int64_t first = static_cast<int64_t>(y0) * w;
+                    nearest.map(px + first, bytes.data() + first,
+                                static_cast<int64_t>(y1 - y0) * w);
+                });
+            }
+            FilterLockData data{w, h, w, format, bytes.data()};
+            return lockOnce(access, image, rect, kLockWrite | kLockUserBuffer, format, data);
+        }
+    }
+    FilterLockData data{w, h, w * 4, gp::PixelFormat32bppARGB, t_work.pixels.data()};
+    return lockOnce(access, image, rect, kLockWrite | kLockUserBuffer, gp::PixelFormat32bppARGB,
+                    data);
+}
+
+gp::Status run(FilterImageAccess& access, int32_t selector, ImageId image, const FilterRect& rect,
+               const FilterParams& params, double& result, bool& testValue) {
+    const int32_t w = rect.Width, h = rect.Height;
+    int32_t imageW = 0, imageH = 0;
+    if (access.imageSize(image, imageW, imageH) != gp::Ok) {
+        imageW = imageH = 0;
+    }
+    FilterContext context;
+    context.coversWholeImage = imageH <= h && imageW <= w;
+    if (h < 1 || w < 1) {
+        return gp::Ok;
+    }
+    // The rectangle is checked before anything is allocated for it.
+    if (rect.X < 0 || rect.Y < 0 || static_cast<int64_t>(rect.X) + w > imageW ||
+        static_cast<int64_t>(rect.Y) + h > imageH) {
+        return gp::InvalidParameter;
+    }
+    if (static_cast<int64_t>(w) * 4 > std::numeric_limits<int32_t>::max()) {
+        return gp::OutOfMemory;
+    }
+    gp::PixelFormat format = gp::PixelFormatUndefined;
+    if (access.pixelFormat(image, format) != gp::Ok) {
+        format = gp::PixelFormatUndefined;
+    }
+    gp::Palette palette;
+    bool paletteRead = false, greyPalette = false;
+    if (gp::isIndexed(format)) {
+        if (format == gp::PixelFormat1bppIndexed && selector == 2) {
+            return invertPackedBits(access, image, rect);
+        }
+        paletteRead = access.palette(image, palette) == gp::Ok;
+        if (paletteRead) {
+            if (palette.entries.size() > kMaxPaletteEntries) {
+                palette.entries.resize(kMaxPaletteEntries);
+            }
+            greyPalette = allGrey(palette);
+        }
+        // Editing the palette reaches every pixel, so it is only done when the rectangle
+        // covers the whole image; a partial rectangle takes the pixel path.
+        if (format != gp::PixelFormat1bppIndexed && (selector == 2 || selector == 14) &&
+            paletteRead && !greyPalette && context.coversWholeImage) {
+            return paletteMode(access, image, rect, format, selector, palette, params.P);
+        }
+    }
+    context.packedOneBit = format == gp::PixelFormat1bppIndexed;
+
+    const int64_t n = static_cast<int64_t>(w) * h;
+    FilterLockData data{w, h, w * 4, gp::PixelFormat32bppARGB, nullptr};
+    const bool copy = selectorNeedsSourceCopy(selector);
+    if (copy) {
+        data.scan0 = t_work.source.get(n);
+        gp::Status s = lockOnce(access, image, rect, kLockRead | kLockUserBuffer,
+                                gp::PixelFormat32bppARGB, data);
+        if (s != gp::Ok) {
+            return s;
+        }
+    }
+    data.scan0 = t_work.pixels.get(n);
+    gp::Status s =
+        lockOnce(access, image, rect, kLockRead | kLockUserBuffer, gp::PixelFormat32bppARGB, data);
+    if (s != gp::Ok) {
+        return s;
+    }
+    PixelFrame frame{t_work.pixels.data(), copy ? t_work.source.data() : nullptr, w, h};
+    FilterOutcome outcome = runFilterOperation(selector, frame, params, context);
+    testValue = outcome.test;
+    if (outcome.hasValue) {
+        result = outcome.value;
+    }
+    if (selectorIsTest(selector)) {
+        return gp::Ok;
+    }
+    return writeBack(access, image, rect, format, paletteRead ? &palette : nullptr, greyPalette);
+}
+
+} // namespace
+
+void SetFilterImageAccess(FilterImageAccess* access) {
+    t_access = access;
+}
+FilterImageAccess* GetFilterImageAccess() {
+    return t_access;
+}
+
+gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId image, double P,
+                       FilterRect& rect, float c, float d, float e, double F, double G, double X,
+                       double& result) {
+    try {
+        FilterParams params{P, c, d, e, F, G, X};
+        bool testValue = false;
+        gp::Status s = run(access, selector, image, rect, params, result, testValue);
+        if (selectorIsTest(selector)) {
+            result = (s == gp::Ok && testValue) ? 1.0 : 0.0;
+        }
+        return s;
+    } catch (const std::bad_alloc&) {
+        return gp::OutOfMemory;
+    } catch (const std::length_error&) {
+        return gp::OutOfMemory;
+    } catch (...) {
+        return gp::GenericError;
+    }
+}
+
+gp::Status ApplyFilter(int32_t selector, ImageId image, double P, FilterRect& rect, float c,
+                       float d, float e, double F, double G, double X, double& result) {
+    FilterImageAccess& access = t_access ? *t_access : coreImageAccess();
+    return ApplyFilter(access, selector, image, P, rect, c, d, e, F, G, X, result);
+}
+
+} // namespace tavimo

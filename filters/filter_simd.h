@@ -1,0 +1,155 @@
+// Included once per instruction-set variant, each in its own namespace.
+
+// Byte-lane vectors for the window operations: eight pixels (32 bytes) at a time, every
+// byte an independent lane, so blue, green and red are filtered together and alpha is
+// restored afterwards. GCC lowers these to the vector unit of the
+// variant that includes this file (see filter_rank_impl.h).
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#ifndef TAVIMO_RANK_NS
+#error "define TAVIMO_RANK_NS (the instruction-set variant) before including"
+#endif
+
+namespace tavimo::fx::TAVIMO_RANK_NS {
+
+typedef uint8_t VBytes __attribute__((vector_size(32)));
+typedef uint16_t VWords __attribute__((vector_size(64)));
+
+inline constexpr int kLanePixels = 8;
+
+inline VBytes vmin(VBytes a, VBytes b) {
+    return a < b ? a : b;
+}
+inline VBytes vmax(VBytes a, VBytes b) {
+    return a < b ? b : a;
+}
+inline VWords vmin(VWords a, VWords b) {
+    return a < b ? a : b;
+}
+inline VWords vmax(VWords a, VWords b) {
+    return a < b ? b : a;
+}
+
+// Loads n (1..8) pixels; lanes past them are zero.
+inline VBytes loadPixels(const uint32_t* p, int n) {
+    VBytes v;
+    if (n == kLanePixels) {
+        std::memcpy(&v, p, sizeof v);
+    } else {
+        v = VBytes{};
+        std::memcpy(&v, p, static_cast<size_t>(n) * 4);
+    }
+    return v;
+}
+
+inline void storePixels(uint32_t* p, VBytes v, int n) {
+    std::memcpy(p, &v, static_cast<size_t>(n) * 4);
+}
+
+// Blue, green and red lanes from `value`, alpha lanes from `keep`.
+inline VBytes keepAlpha(VBytes value, VBytes keep) {
+    constexpr VBytes bgr = {255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0,
+                            255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0};
+    return (value & bgr) | (keep & ~bgr);
+}
+
+// A comparator of a selection network: after it, v[a] <= v[b]. `lo`/`hi` say whether
+// its minimum/maximum output is used later; an unused one is not computed.
+struct Comparator {
+    uint8_t a, b;
+    bool lo, hi;
+};
+
+// Batcher's odd-even merge sort on n (a power of two) inputs.
+template <int N> constexpr int batcherSize() {
+    int count = 0;
+    for (int p = 1; p < N; p += p)
+        for (int k = p; k > 0; k /= 2)
+            for (int j = k % p; j + k < N; j += k + k)
+                for (int i = 0; i < k && i + j + k < N; ++i)
+                    if ((i + j) / (p + p) == (i + j + k) / (p + p))
+                        ++count;
+    return count;
+}
+
+template <int N> constexpr std::array<Comparator, batcherSize<N>()> batcher() {
+    std::array<Comparator, batcherSize<N>()> out{};
+    int count = 0;
+    for (int p = 1; p < N; p += p)
+        for (int k = p; k > 0; k /= 2)
+            for (int j = k % p; j + k < N; j += k + k)
+                for (int i = 0; i < k && i + j + k < N; ++i)
+                    if ((i + j) / (p + p) == (i + j + k) / (p + p))
+                        out[count++] = Comparator{static_cast<uint8_t>(i + j),
+                                                  static_cast<uint8_t>(i + j + k), true, true};
+    return out;
+}
+
+// The comparators of a sort of N inputs that decide the element of rank `target` among
+// `used` real inputs, placed at positions N - used .. N - 1. The unused low positions hold
+// zeros, which every comparator would leave in place, so those comparators go; then every
+// comparator whose outputs no later one reads goes too.
+template <int N, int Used, int Target> struct SelectionNetwork {
+    static constexpr int kPad = N - Used;
+    static constexpr int kOut = kPad + Target;
+
+    static constexpr auto marked() {
+        auto all = batcher<N>();
+        std::array<bool, N> live{};
+        live[kOut] = true;
+        for (int i = static_cast<int>(all.size()) - 1; i >= 0; --i) {
+            Comparator& c = all[i];
+            if (c.a < kPad) {
+                c.lo = c.hi = false;
+                continue;
+            }
+            c.lo = live[c.a];
+            c.hi = live[c.b];
+            if (c.lo || c.hi) {
+                live[c.a] = live[c.b] = true;
+            }
+        }
+        return all;
+    }
+    static constexpr int count() {
+        int n = 0;
+        for (const Comparator& c : marked())
+            n += (c.lo || c.hi) ? 1 : 0;
+        return n;
+    }
+    static constexpr auto network() {
+        std::array<Comparator, count()> out{};
+        int n = 0;
+        for (const Comparator& c : marked())
+            if (c.lo || c.hi)
+                out[n++] = c;
+        return out;
+    }
+    static constexpr auto kNetwork = network();
+
+    template <class V, size_t... I> static void run(V* v, std::index_sequence<I...>) {
+        (step<V, I>(v), ...);
+    }
+    template <class V, size_t I> static void step(V* v) {
+        constexpr Comparator c = kNetwork[I];
+        V x = v[c.a], y = v[c.b];
+        if constexpr (c.lo) {
+            v[c.a] = vmin(x, y);
+        }
+        if constexpr (c.hi) {
+            v[c.b] = vmax(x, y);
+        }
+    }
+
+    // values[kPad .. N - 1] hold the inputs; returns the element of rank Target.
+    template <class V> static V select(V* values) {
+        run(values, std::make_index_sequence<count()>{});
+        return values[kOut];
+    }
+};
+
+} // namespace tavimo::fx::TAVIMO_RANK_NS

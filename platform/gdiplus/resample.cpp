@@ -490,6 +490,30 @@ template <PixelLayout L> inline uint32_t premultipliedAt(const uint8_t* row, int
     return L == PixelLayout::ARGB32 ? premultiply(p) : p;
 }
 
+// Pixels a and b of a row, premultiplied, widened to 16 bits (a in the low half). Two
+// neighbours of a 32-bpp row are one load; an opaque pair needs no premultiplying.
+template <PixelLayout L> inline __m128i pixelPair(const uint8_t* row, int32_t a, int32_t b) {
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (L != PixelLayout::RGB24) {
+        if (b == a + 1) {
+            __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * size_t(a)));
+            if constexpr (L == PixelLayout::RGB32)
+                pair = _mm_or_si128(pair, _mm_set1_epi32(int(0xFF000000u)));
+            if constexpr (L == PixelLayout::ARGB32) {
+                const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_or_si128(pair, _mm_set1_epi32(0x00FFFFFF)), _mm_set1_epi32(-1)));
+                if ((opaque & 0xFF) == 0xFF)
+                    return _mm_unpacklo_epi8(pair, zero);
+            } else {
+                return _mm_unpacklo_epi8(pair, zero);
+            }
+        }
+    }
+    return _mm_unpacklo_epi8(
+        _mm_set_epi32(0, 0, int(premultipliedAt<L>(row, b)), int(premultipliedAt<L>(row, a))),
+        zero);
+}
+
 template <PixelLayout L>
 void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
                        int32_t y0, int32_t y1) {
@@ -506,12 +530,7 @@ void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const Bilin
         for (int32_t k = 0; k < n; ++k) {
             const int32_t a = tx.i0[size_t(k)], b = tx.i1[size_t(k)];
             const int16_t wx = int16_t(tx.w1[size_t(k)]);
-            __m128i top = _mm_unpacklo_epi8(
-                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r0, b)), int(premultipliedAt<L>(r0, a))),
-                zero);
-            __m128i bot = _mm_unpacklo_epi8(
-                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r1, b)), int(premultipliedAt<L>(r1, a))),
-                zero);
+            __m128i top = pixelPair<L>(r0, a, b), bot = pixelPair<L>(r1, a, b);
             __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, iwyv), _mm_mullo_epi16(bot, wyv));
             v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
             const int16_t iwx = int16_t(256 - wx);

@@ -81,6 +81,37 @@ TEST_F(GraphicsTest, NearestDoubleIntoAMemoryDcReplicatesBlocksAndKeepsTheRest) 
     EXPECT_EQ(GdipDeleteGraphics(0), InvalidParameter);
 }
 
+TEST_F(GraphicsTest, BottomUpDibsAreDrawnTopRowFirstOnBothSides) {
+    // The source wraps a bottom-up DIB in place; the target is a bottom-up DIB section.
+    struct {
+        win::BITMAPINFOHEADER h;
+    } info{};
+    info.h.biWidth = 1;
+    info.h.biHeight = 2;
+    info.h.biBitCount = 32;
+    uint32_t srcBits[2] = {0x00000022, 0x00000011}; // memory order: bottom row first
+    GpBitmap src = 0;
+    ASSERT_EQ(GdipCreateBitmapFromGdiDib(reinterpret_cast<win::BITMAPINFO*>(&info), srcBits, &src),
+              Ok);
+    m_images.push_back(src);
+    void* bits = nullptr;
+    win::HBITMAP dib = win::CreateDIBSection(0, reinterpret_cast<win::BITMAPINFO*>(&info),
+                                             win::DIB_RGB_COLORS, &bits);
+    win::HDC dc = win::CreateCompatibleDC(0);
+    win::HGDIOBJ old = win::SelectObject(dc, dib);
+    GpGraphics g = 0;
+    ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+    GdipSetInterpolationMode(g, InterpolationModeNearestNeighbor);
+    ASSERT_EQ(GdipDrawImageRectI(g, src, 0, 0, 1, 2), Ok);
+    auto* out = static_cast<uint32_t*>(bits);
+    EXPECT_EQ(out[0], 0xFF000022u); // the bottom row stays at the lowest address
+    EXPECT_EQ(out[1], 0xFF000011u);
+    GdipDeleteGraphics(g);
+    win::SelectObject(dc, old);
+    win::DeleteDC(dc);
+    win::DeleteObject(dib);
+}
+
 TEST_F(GraphicsTest, PageUnitsMapOnTheDcResolution) {
     GpImage img = bitmap(1, 1, {0xFF000000});
     struct Case {

@@ -392,8 +392,8 @@ inline v4f fetch(const uint8_t* row, int32_t j, const ColorAdjust* adjust) {
 // Filters source row sy horizontally into out (one v4f per output pixel, B G R A,
 // premultiplied, 0..255). When the taps touch fewer pixels than the row holds (a strong
 // shrink with a fixed-width kernel) each tap converts its own pixel; otherwise the row is
-// converted once. Both orders give the same sums, tap by tap. The layout and the colour
-// changes are template parameters so that the pixel loops carry no dispatch.
+// converted once. Both add the taps in the same order, so they give the same sums. The layout and
+// the colour changes are template parameters so that the pixel loops carry no dispatch.
 template <PixelLayout L, bool Adjust>
 void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* out) {
     const AxisMap& m = c.x;
@@ -412,10 +412,17 @@ void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* o
             const int32_t start = m.start[size_t(k)];
             const int used = std::min<int32_t>(taps, m.hi - start);
             const float* w = &m.weights[size_t(k) * size_t(taps)];
-            v4f acc = {0, 0, 0, 0};
-            for (int t = 0; t < used; ++t)
-                acc += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
-            out[k] = acc;
+            v4f a0 = {0, 0, 0, 0}, a1 = a0, a2 = a0, a3 = a0;
+            int t = 0;
+            for (; t + 4 <= used; t += 4) {
+                a0 += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
+                a1 += fetch<L, Adjust>(sr, start + t + 1, adjust) * w[t + 1];
+                a2 += fetch<L, Adjust>(sr, start + t + 2, adjust) * w[t + 2];
+                a3 += fetch<L, Adjust>(sr, start + t + 3, adjust) * w[t + 3];
+            }
+            for (; t < used; ++t)
+                a0 += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
+            out[k] = (a0 + a1) + (a2 + a3);
         }
         return;
     }
@@ -426,10 +433,18 @@ void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* o
         const int used = std::min<int32_t>(taps, m.hi - start);
         const v4f* src = &srcF[size_t(start - m.lo)];
         const float* w = &m.weights[size_t(k) * size_t(taps)];
-        v4f acc = {0, 0, 0, 0};
-        for (int t = 0; t < used; ++t)
-            acc += src[t] * w[t];
-        out[k] = acc;
+        // Four sums in flight: one chain of dependent additions would wait on each.
+        v4f a0 = {0, 0, 0, 0}, a1 = a0, a2 = a0, a3 = a0;
+        int t = 0;
+        for (; t + 4 <= used; t += 4) {
+            a0 += src[t] * w[t];
+            a1 += src[t + 1] * w[t + 1];
+            a2 += src[t + 2] * w[t + 2];
+            a3 += src[t + 3] * w[t + 3];
+        }
+        for (; t < used; ++t)
+            a0 += src[t] * w[t];
+        out[k] = (a0 + a1) + (a2 + a3);
     }
 }
 

@@ -130,12 +130,12 @@ TEST_F(LoadFile, DispatcherOrder) {
         int32_t pluginAnswer;
         int gdiplusFaults; // decodes that fail
         int32_t status;
-        const char* kind; // "plugin", "gdiplus" or "" for nothing registered
+        const char* kind; // "plugin", "gdiplus", "picture" or "" for nothing registered
         std::vector<std::string> calls;
     } cases[] = {
         {"plug-in first", false, false, OK, 0, OK, "plugin", {"plugin"}},
         {"GDI+ after the plug-in", false, false, OutOfMemory, 0, OK, "gdiplus", {"plugin"}},
-        {"plug-in status when all fail", false, false, OutOfMemory, 1, OutOfMemory, "", {"plugin"}},
+        {"picture loader last", false, false, OutOfMemory, 1, OK, "picture", {"plugin"}},
         {"GDI+ only never asks the plug-in", false, true, OK, 0, OK, "gdiplus", {}},
         {"GDI+ only failure", false, true, OK, 1, UnknownImageFormat, "", {}},
         {"ICM tries GDI+ first", true, false, OK, 0, OK, "gdiplus", {}},
@@ -157,10 +157,24 @@ TEST_F(LoadFile, DispatcherOrder) {
             EXPECT_EQ(id, 0);
         } else {
             ASSERT_NE(id, 0);
-            EXPECT_EQ(GetImageSourceKind(id), kind == "plugin" ? SourceKindPlugin : SourceKindFile);
+            int32_t expected = kind == "plugin"    ? SourceKindPlugin
+                               : kind == "picture" ? SourceKindHBitmap
+                                                   : SourceKindFile;
+            EXPECT_EQ(GetImageSourceKind(id), expected);
+            // Pictures carry no format name of their own.
+            EXPECT_EQ(GetImageFormatName(id).empty(), kind == "picture");
         }
         ReleaseAllImages();
     }
+
+    // Content nobody reads: the plug-in's status comes back.
+    t_calls.clear();
+    t_pluginAnswer = OutOfMemory;
+    ImageId id = 0;
+    EXPECT_EQ(LoadImageFromFile(id, garbage(), false, false, true, 0, true, true), OutOfMemory);
+    EXPECT_EQ(t_calls, std::vector<std::string>{"plugin"});
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(ImageTableCount(), 0);
 }
 
 TEST_F(LoadFile, WithoutALoaderThePluginStatusComesBack) {

@@ -78,6 +78,44 @@ TEST_F(LoadFile, GdiplusLoadRegistersTheFileWithItsFormat) {
     EXPECT_EQ(pixels[5], 0xFFFF0000u);
 }
 
+TEST_F(LoadFile, FormatsWrittenByImageMagick) {
+    if (!tavimo::testing::haveConvert())
+        GTEST_SKIP() << "ImageMagick convert is not installed";
+    struct Case {
+        const char* file;
+        const char* options;
+        const char* format;
+    } cases[] = {
+        {"a.jpg", "-quality 95", "JPEG"},
+        {"a.tif", "", "TIFF"},
+        {"a.gif", "", "GIF"},
+        {"a.bmp", "", "BMP"},
+        {"a.ico", "", "ICON"},
+        {"a.png", "", "PNG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string path = tempPath(c.file);
+        ASSERT_TRUE(tavimo::testing::runConvert("-size 16x8 xc:'#0000FF' " +
+                                                std::string(c.options) + " " + path));
+        ImageId id = 0;
+        ASSERT_EQ(LoadImageFromFile(id, path, false, false, true, 0, true, true), OK);
+        EXPECT_EQ(GetImageFormatName(id), c.format);
+        EXPECT_EQ(GetImageSourceKind(id), SourceKindFile);
+        int32_t w = 0, h = 0;
+        GetImageWidth(id, w);
+        GetImageHeight(id, h);
+        EXPECT_EQ(w, 16);
+        EXPECT_EQ(h, 8);
+        std::vector<uint32_t> px = tavimo::testing::readArgb(id);
+        ASSERT_FALSE(px.empty());
+        EXPECT_LT((px[20] >> 16) & 0xFFu, 8u); // blue, within the JPEG's error
+        EXPECT_LT((px[20] >> 8) & 0xFFu, 8u);
+        EXPECT_GT(px[20] & 0xFFu, 0xF0u);
+        EXPECT_EQ(ReleaseImage(id), OK);
+    }
+}
+
 TEST_F(LoadFile, PathsAreNormalisedBeforeTheyAreOpened) {
     if (!tavimo::testing::haveConvert())
         GTEST_SKIP() << "ImageMagick convert is not installed";

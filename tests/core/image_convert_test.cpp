@@ -157,6 +157,14 @@ TEST_F(ImageConvert, PrepareImageForSaveRaisesTinyResolutionsAndDropsTimeZoneTag
     EXPECT_TRUE(FindImageRecord(id)->Modified);
     EXPECT_FALSE(CreatePropertyItem(id, 0x882A));
 
+    // A vanishing resolution does not walk billions of steps.
+    ImageId tiny = colourImage();
+    ASSERT_EQ(gp::GdipBitmapSetResolution(GetGdiImage(tiny), 1e-12f, 1e-12f), gp::Ok);
+    PrepareImageForSave(tiny);
+    GetImageHorizontalResolution(tiny, x);
+    EXPECT_GE(x, 0.5f);
+    EXPECT_LT(x, 0.51f);
+
     // Ordinary resolutions are left alone.
     ImageId plain = colourImage();
     PrepareImageForSave(plain);

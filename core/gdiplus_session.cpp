@@ -1,6 +1,7 @@
 #include "core/image_table.h"
 
 #include "core/encoders.h"
+#include "core/filter_access.h"
 #include "core/plugin.h"
 #include "platform/win/module_version.h"
 #include "platform/win/ui_services.h"
@@ -53,6 +54,8 @@ bool StartGdiPlus() {
         ++s.startCount;
         if (!s.started) {
             s.started = true;
+            // The filter engine reaches this thread's images through the table.
+            InstallCoreFilterImageAccess();
             gp::GdiplusStartupInput input; // version 1, no callback, nothing suppressed
             int32_t result = gp::Ok;
             if (GdiPlusNotRunning() || g_libraryReferences.load() > 0) {

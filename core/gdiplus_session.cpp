@@ -114,6 +114,19 @@ void StopGdiPlus() {
 }
 
 const std::string& GdiplusVersionText() { return t_session.gdiplusVersion; }
+
+namespace test {
+
+void ResetSessionState() {
+    if (t_session.token != 0) {
+        gp::GdiplusShutdown(t_session.token);
+        --g_libraryReferences;
+    }
+    t_session = SessionState{};
+    ResetEncoderList();
+}
+
+} // namespace test
 const std::string& PluginVersionText() { return t_session.pluginVersion; }
 
 } // namespace tavimo

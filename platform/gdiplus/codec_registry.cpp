@@ -105,7 +105,9 @@ ImageKind sniffImageKind(std::span<const uint8_t> b) {
     if (startsWith(b, {'G', 'I', 'F', '8', '7', 'a'}) ||
         startsWith(b, {'G', 'I', 'F', '8', '9', 'a'}))
         return ImageKind::Gif;
-    if (startsWith(b, {'I', 'I', 0x2A, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2A}))
+    // Classic TIFF, and BigTIFF (0x2B), which libtiff reads as well.
+    if (startsWith(b, {'I', 'I', 0x2A, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2A}) ||
+        startsWith(b, {'I', 'I', 0x2B, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2B}))
         return ImageKind::Tiff;
     if (startsWith(b, {'B', 'M'}) && b.size() >= 18) {
         uint32_t headerSize = le32(b, 14);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
 namespace gp {
 namespace {
 
@@ -94,6 +96,38 @@ TEST(TiffPages, EveryPageIsAFrameWithItsOwnSizeAndTags) {
     const PropertyItem* width = codec::findItem(image.frames[1].properties, 0x0100);
     ASSERT_NE(width, nullptr);
     EXPECT_EQ(width->value[0], 12);
+}
+
+} // namespace
+} // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(TiffPages, BigTiffIsReadToo) {
+    const std::string path = test::scratchDir() + "/big.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w8");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 9u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 7u);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    uint8_t row[9];
+    for (uint32_t y = 0; y < 7; ++y) {
+        for (int x = 0; x < 9; ++x)
+            row[x] = uint8_t(x * 20 + y);
+        TIFFWriteScanline(tif, row, y, 0);
+    }
+    TIFFClose(tif);
+    std::vector<uint8_t> bytes = test::readBytes(path);
+    ASSERT_EQ(bytes.at(2), 0x2B);
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(bytes, image), Ok);
+    const FrameData& f = image.frames[0];
+    EXPECT_EQ(f.format, PixelFormat8bppIndexed);
+    EXPECT_EQ(f.pixels[size_t(6) * f.stride + 8], 8 * 20 + 6);
 }
 
 } // namespace

@@ -132,3 +132,27 @@ TEST(TiffPages, BigTiffIsReadToo) {
 
 } // namespace
 } // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(GifAnimation, ManyFramesAreRefusedBeforeTheyExhaustMemory) {
+    // 1x1 screen, 20000 one-pixel frames: each frame would carry 80 KB of delays.
+    std::vector<uint8_t> gif = {'G',  'I', 'F', '8', '9', 'a', 1,   0,   1,  0,
+                                0x80, 0,   0,   0,   0,   0,   255, 255, 255};
+    for (int i = 0; i < 20000; ++i)
+        gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0});
+    gif.push_back(0x3B);
+    DecodedImage image;
+    DecodeOptions options;
+    options.maxPixels = int64_t(1) << 26;
+    EXPECT_EQ(decodeImage(gif, image, options), OutOfMemory);
+    // A few hundred frames decode.
+    gif.resize(19 + 300 * 15);
+    gif.push_back(0x3B);
+    ASSERT_EQ(decodeImage(gif, image, options), Ok);
+    EXPECT_EQ(image.frames.size(), 300u);
+}
+
+} // namespace
+} // namespace gp

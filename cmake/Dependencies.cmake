@@ -21,3 +21,7 @@ endif()
 if(TAVIMO_BUILD_BENCH)
     find_package(benchmark REQUIRED)
 endif()
+# Vector rendering of the GDI+ layer's metafile player.
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+# Reference scaler the drawing benchmark measures against (benchmarks only).
+pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 using namespace gp;
 
@@ -116,6 +119,42 @@ TEST_F(SessionTest, AllocAndFreeBehaveLikeMalloc) {
     std::memset(block, 0xAB, 64);
     GdipFree(block);
     GdipFree(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Threads that start and stop their own references never end the session under another
+// thread that still holds one, and handles stay unique across threads.
+TEST_F(SessionTest, ThreadsShareOneCountedSession) {
+    GdiplusStartupInput input;
+    uintptr_t anchor = 0;
+    ASSERT_EQ(GdiplusStartup(&anchor, &input, nullptr), Ok);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                uintptr_t token = 0;
+                if (GdiplusStartup(&token, &input, nullptr) != Ok)
+                    ++failures;
+                GpBitmap bitmap = 0;
+                if (GdipCreateBitmapFromScan0(3, 3, 0, PixelFormat32bppARGB, nullptr, &bitmap) !=
+                    Ok)
+                    ++failures;
+                GdiplusShutdown(token);
+                if (GdipDisposeImage(bitmap) != Ok)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_TRUE(isStarted());
+    GdiplusShutdown(anchor);
+    EXPECT_FALSE(isStarted());
 }
 
 } // namespace

@@ -11,6 +11,7 @@ namespace gp {
 namespace {
 
 std::atomic<MetafileReader> g_metafileReader{nullptr};
+std::atomic<int64_t> g_defaultMaxPixels{codec::kMaxPixels};
 
 uint32_t le32(std::span<const uint8_t> b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
@@ -157,7 +158,8 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     if (bytes.empty())
         return InvalidParameter;
     ImageKind kind = sniffImageKind(bytes);
-    codec::resetPixelAllowance(std::clamp<int64_t>(options.maxPixels, 0, codec::kMaxPixels));
+    const int64_t allowance = options.maxPixels > 0 ? options.maxPixels : g_defaultMaxPixels.load();
+    codec::resetPixelAllowance(std::min(allowance, codec::kMaxPixels));
     try {
         DecodedImage image;
         image.rawFormat = rawFormatOf(kind);
@@ -204,6 +206,14 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     } catch (...) {
         return UnknownImageFormat;
     }
+}
+
+void setDefaultMaxPixels(int64_t pixels) {
+    g_defaultMaxPixels.store(pixels > 0 ? std::min(pixels, codec::kMaxPixels) : codec::kMaxPixels);
+}
+
+int64_t defaultMaxPixels() {
+    return g_defaultMaxPixels.load();
 }
 
 void setMetafileReader(MetafileReader reader) {

@@ -6,6 +6,8 @@
 // needed but absent, 10 for a missing file, 13 for a format nobody reads.
 
 #include "core/image_table.h"
+#include "platform/win/gdi_types.h"
+#include "platform/win/global_memory.h"
 #include "platform/win/stream.h"
 
 #include <string>
@@ -55,6 +57,24 @@ int32_t CloneImageArea(int32_t x, int32_t y, int32_t width, int32_t height, gp::
 // Registers an image made elsewhere (source kind 0) after GDI+ validated it; the entry
 // owns it from then on. A null image: 2.
 int32_t RegisterValidatedImage(ImageId& id, gp::GpImage image);
+
+// GDI objects. Each copies what it needs (the handles stay the caller's) and registers
+// only when GDI+ made an image: HBITMAP (source kind 4), HICON (5).
+int32_t LoadFromHBitmap(win::HBITMAP bitmap, win::HPALETTE palette, ImageId& id);
+int32_t LoadFromHIcon(win::HICON icon, ImageId& id);
+
+// A bitmap over a device-independent bitmap's bits, used in place (source kind 2): the
+// caller keeps `bits` alive while the image lives.
+int32_t CreateBitmapFromGdiDib(const win::BITMAPINFO* info, void* bits, ImageId& id);
+
+// A packed device-independent bitmap (header, colour table or masks, bits) in a global
+// memory block. The image uses the bits in place: with handOver the entry frees the block
+// on release, otherwise the caller keeps it alive. A 1 bpp bitmap whose palette is
+// [opaque white, opaque black] is rewritten as [black, white] with inverted bits, so that
+// its palette starts with black. The resolution comes from the pixels per metre, rounded
+// to whole dpi with wholeDpi, else to 3 decimals. 0 memory: 2; a block that cannot be
+// locked or is too small for its header, colour table or bits: 1.
+int32_t LoadFromDib(ImageId& id, win::HGLOBAL memory, bool handOver, bool wholeDpi);
 
 namespace test {
 

@@ -2,7 +2,7 @@
 
 #include "core/plugin.h"
 #include "core/plugin_bridge.h"
-#include "core/property_access.h"
+#include "core/image_metadata.h"
 
 #include <cstring>
 
@@ -30,9 +30,9 @@ void CopyPluginTagsToImage(ImageId id, const std::vector<MetadataTagEntry>& reco
                            PluginTagResolution& resolution) {
     for (const MetadataTagEntry& record : records) {
         // Items GDI+ refuses are left out; the bookkeeping copy does not mark the image.
-        WritePropertyTag(id, record.id, record.type,
-                         record.value.empty() ? nullptr : record.value.data(),
-                         static_cast<uint32_t>(record.value.size()), false);
+        SetTagFromPointer(id, record.id, record.type,
+                          static_cast<uint32_t>(record.value.size()),
+                          record.value.empty() ? nullptr : record.value.data(), false);
         bool resolutionTag = record.id == kTagXResolution || record.id == kTagYResolution;
         if (!resolutionTag || record.length != 8 || record.type != kTypeRational ||
             record.count != 1 || record.value.size() < 8)

@@ -116,7 +116,16 @@ ax::HResult ImageBox::Invoke(ax::DispId id, ax::InvokeKind kind, std::span<ax::V
 }
 
 const ax::TypeInfo& ImageBox::typeInfo() const {
-    return imageBoxDispatchTable().typeInfo();
+    if (m_kind == Kind::ImageBox)
+        return imageBoxDispatchTable().typeInfo();
+    // Same members and events under the container class's interface names.
+    static const ax::TypeInfo cnt = [] {
+        ax::TypeInfo t = imageBoxDispatchTable().typeInfo();
+        t.interfaceName = "_ImageBoxCnt";
+        t.eventInterfaceName = "__ImageBoxCnt";
+        return t;
+    }();
+    return cnt;
 }
 
 void ImageBox::raise(ImageBoxEvent id, std::span<ax::Variant> args) {

@@ -164,13 +164,11 @@ HResult UserControl::show() {
 HResult UserControl::move(const win::WindowRect& bounds) {
     if (!m_created || m_closed)
         return E_UNEXPECTED;
-    bool resized = bounds.width != m_bounds.width || bounds.height != m_bounds.height;
     m_bounds = bounds;
     m_bounds.width = std::max(0, bounds.width);
     m_bounds.height = std::max(0, bounds.height);
     // The window reports a size change through WM_SIZE, which runs Resize.
     win::MoveWindow(m_hwnd, m_bounds);
-    (void)resized;
     return S_OK;
 }
 

@@ -5,6 +5,7 @@
 #include "core/image_info.h"
 #include "core/image_picture.h"
 #include "core/plugin.h"
+#include "core/plugin_metadata.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/files.h"
@@ -63,7 +64,9 @@ int32_t saveWith(ImageId id, const std::string& path, int32_t encoder,
     return SaveImageFileWithParams(id, path, clsid, params.get());
 }
 
-bool isGreyJpegCandidate(ImageId id) { return ImageBitDepth(id) == 8 && IsGreyPalette(id); }
+bool isGreyJpegCandidate(ImageId id) {
+    return ImageBitDepth(id) == 8 && IsGreyPalette(id);
+}
 
 } // namespace
 
@@ -146,7 +149,8 @@ int32_t SaveToStream(ImageId id, win::RefPtr<win::IStream>& stream, const std::s
             params.add(gp::EncoderQuality, static_cast<uint32_t>(parameter > 0 ? parameter : 75));
         } else if (extension == "tif" || extension == "tiff") {
             int32_t compression = parameter;
-            if ((compression == 3 || compression == 4 || compression == 5) && ImageBitDepth(id) >= 2)
+            if ((compression == 3 || compression == 4 || compression == 5) &&
+                ImageBitDepth(id) >= 2)
                 compression = 2;
             params.add(gp::EncoderCompression, static_cast<uint32_t>(compression));
         }
@@ -224,17 +228,17 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
         status = LockImageBits(id, &whole, gp::ImageLockModeRead, format, data);
         if (status != OK)
             return GenericError;
-        bitmap = k->KELVRA_ConvertFromRawBits(static_cast<const uint8_t*>(data.Scan0),
-                                              static_cast<int32_t>(width),
-                                              static_cast<int32_t>(height), data.Stride,
-                                              static_cast<uint32_t>(bits), 0, 0, 0, 1);
+        bitmap = k->KELVRA_ConvertFromRawBits(
+            static_cast<const uint8_t*>(data.Scan0), static_cast<int32_t>(width),
+            static_cast<int32_t>(height), data.Stride, static_cast<uint32_t>(bits), 0, 0, 0, 1);
         UnlockImageBits(id, data);
         if (bitmap == 0)
             return OutOfMemory;
 
         if (bits <= 8) {
             int32_t size = 0;
-            if (GetImagePaletteSize(id, size) == OK && size >= static_cast<int32_t>(sizeof(gp::ColorPalette))) {
+            if (GetImagePaletteSize(id, size) == OK &&
+                size >= static_cast<int32_t>(sizeof(gp::ColorPalette))) {
                 std::vector<uint8_t> buffer(static_cast<size_t>(size));
                 auto* palette = reinterpret_cast<gp::ColorPalette*>(buffer.data());
                 if (GetImagePalette(id, palette, size) == OK) {
@@ -264,6 +268,7 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
                 bitmap = converted;
             }
         }
+        WriteMetadataToPlugin(id, bitmap);
         return OK;
     } catch (const std::bad_alloc&) {
         status = OutOfMemory;

@@ -44,7 +44,8 @@ int32_t SaveToByteArray(ImageId id, int32_t& length, std::vector<uint8_t>& bytes
 // A plug-in bitmap holding a copy of the image (the caller unloads it): the pixels, for
 // indexed images the palette (as many entries as the plug-in bitmap uses; entries the
 // image's palette lacks are opaque black) and its fully transparent indices, and 32-bit
-// images without transparency as 24 bits. 22 above 32 bits per pixel, 3 when the plug-in
+// images without transparency as 24 bits, then the image's property items and resolution
+// as plug-in tags. 22 above 32 bits per pixel, 3 when the plug-in
 // cannot make it, 1 for other failures, 9 without plug-in; `bitmap` is 0 on every failure.
 int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id);
 

@@ -77,6 +77,8 @@ struct ImageBoxState {
     int16_t m_SavedHValue = 0, m_SavedVValue = 0;
     bool m_QualityPass = false;
     bool m_RenderFailed = false;
+    // The last status is a refused argument (ZoomArea), which must not stop later layouts.
+    bool m_ArgumentRefused = false;
     bool m_LayoutSinceOpen = false;
     bool m_FirstLayout = true;
     float m_OSVersion = 0;

@@ -409,6 +409,7 @@ void ImageBox::CloseCurrentImage(bool keepInformation) {
     m_s.m_CurrentPage = 0;
     m_s.m_LastStatus = 0;
     m_s.m_RenderFailed = false;
+    m_s.m_ArgumentRefused = false;
     m_s.m_MouseX = m_s.m_MouseY = 0;
     ClearRect();
     m_s.m_LayoutSinceOpen = false;

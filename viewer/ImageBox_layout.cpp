@@ -69,8 +69,9 @@ void ImageBox::UpdateLayout(int32_t id) {
         const int32_t vw = barWidth(), hh = barHeight();
         const int32_t avW = sw - (m_s.m_ForceScrollBars ? vw : 0);
         const int32_t avH = sh - (m_s.m_ForceScrollBars ? hh : 0);
-        if (m_s.m_RenderFailed)
+        if (m_s.m_RenderFailed || m_s.m_ArgumentRefused)
             m_s.m_LastStatus = 0;
+        m_s.m_ArgumentRefused = false;
         if (id == 0)
             id = GetWorkImage();
         if (avW > 0 && avH > 0 && m_s.m_LastStatus == 0 && id != 0 && m_s.m_ImageWidth >= 1 &&
@@ -380,6 +381,7 @@ QuennetStatus ImageBox::ZoomArea(int32_t nLeft, int32_t nTop, int32_t nWidth, in
     return guarded(m_s.m_LastStatus, [&] {
         if (nWidth < 1 || nHeight < 1) {
             m_s.m_LastStatus = static_cast<int32_t>(QuennetStatus::InvalidParameter);
+            m_s.m_ArgumentRefused = true;
             return;
         }
         m_s.m_ZoomAreaLeft = nLeft;

@@ -208,6 +208,19 @@ void HeadlessHost::key(HostedControl& c, int virtualKey, int shift) {
     setShift(0);
 }
 
+void HeadlessHost::keyDown(HostedControl& c, int virtualKey, int shift) {
+    setShift(shift);
+    win::PostInput(keyTarget(c), win::WM_KEYDOWN, static_cast<uint32_t>(virtualKey), 1);
+    pump();
+}
+
+void HeadlessHost::keyUp(HostedControl& c, int virtualKey, int shift) {
+    setShift(shift);
+    win::PostInput(keyTarget(c), win::WM_KEYUP, static_cast<uint32_t>(virtualKey), 1);
+    pump();
+    setShift(0);
+}
+
 void HeadlessHost::character(HostedControl& c, int ascii) {
     win::PostInput(keyTarget(c), win::WM_CHAR, static_cast<uint32_t>(ascii), 1);
     pump();

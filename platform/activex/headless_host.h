@@ -89,6 +89,7 @@ public:
     win::VirtualClock& clock() { return m_clock; }
     bool usesVirtualClock() const { return m_options.virtualClock; }
     std::vector<win::MessageRecord> messages() const { return m_messages->messages(); }
+    void clearMessages() { m_messages->clear(); }
     void advance(uint64_t ms);
     void pump();
 
@@ -100,6 +101,9 @@ public:
     // WM_KEYDOWN then WM_KEYUP to the focus window (the control when none has it);
     // shift: 1 shift, 2 ctrl, 4 alt.
     void key(HostedControl& c, int virtualKey, int shift = 0);
+    // One half of a key press: WM_KEYDOWN or WM_KEYUP alone.
+    void keyDown(HostedControl& c, int virtualKey, int shift = 0);
+    void keyUp(HostedControl& c, int virtualKey, int shift = 0);
     void character(HostedControl& c, int ascii);
     void wheel(HostedControl& c, int delta);
     void dropFiles(HostedControl& c, const std::vector<std::string>& paths);

@@ -225,6 +225,9 @@ TEST_F(ImageBoxView, ResolutionsGiveThePixelAspect) {
     EXPECT_EQ(b.get_ZoomMode(), 4);
     EXPECT_EQ(b.ZoomArea(0, 0, 0, 5), QuennetStatus::InvalidParameter);
     EXPECT_EQ(b.get_ZoomMode(), 4);
+    // The refused area does not stop the next layout.
+    EXPECT_EQ(b.SetZoom100(), QuennetStatus::OK);
+    EXPECT_DOUBLE_EQ(b.get_ZOOM(), 1.0);
 }
 
 TEST_F(ImageBoxView, ZoomMembersAndTheirEvents) {

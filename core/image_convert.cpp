@@ -4,11 +4,13 @@
 #include "core/image_commit.h"
 #include "core/image_info.h"
 #include "core/image_load.h"
-#include "core/property_access.h"
+#include "core/image_metadata.h"
 #include "core/quennet_status.h"
 #include "platform/win/vb_number.h"
 
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tavimo {
@@ -26,6 +28,21 @@ int32_t replaceWith(ImageId id, ImageId copy) {
         return OK;
     ReleaseImage(copy);
     return GenericError;
+}
+
+// Every property item of `from`, in list order, onto `to`.
+void copyPropertyItems(ImageId from, ImageId to) {
+    uint32_t count = 0;
+    GetImagePropertyCount(from, count);
+    for (uint32_t i = 1; i <= count; ++i) {
+        std::optional<cGDIPPropertyItem> item =
+            GetPropertyItemByIndex(from, static_cast<int32_t>(i), count);
+        if (!item)
+            continue;
+        SetTagFromPointer(to, static_cast<uint32_t>(item->ID()),
+                          static_cast<uint16_t>(item->ItemType()),
+                          static_cast<uint32_t>(item->Length()), item->DataPtr(), false);
+    }
 }
 
 int32_t convertImage(ImageId id, gp::PixelFormat target, bool returnNew, bool copyPalette,
@@ -79,7 +96,7 @@ int32_t convertImage(ImageId id, gp::PixelFormat target, bool returnNew, bool co
     }
     if (dpiX > 0 && dpiY > 0)
         SetResolution(created, dpiX, dpiY, true);
-    CopyPropertyTags(id, created);
+    copyPropertyItems(id, created);
 
     if (returnNew) {
         newId = created;
@@ -93,15 +110,16 @@ int32_t convertImage(ImageId id, gp::PixelFormat target, bool returnNew, bool co
 
 // Numerator and denominator of a resolution tag: the value scaled by the smallest power
 // of ten that makes it whole in single precision.
-bool resolutionRational(float value, uint32_t out[2]) {
+bool resolutionRational(float value, std::vector<uint8_t>& out) {
     int32_t decimals = CountDecimals(value);
     double scale = std::pow(10.0, decimals);
     int32_t numerator = 0, denominator = 0;
     if (!win::tryToInt32(static_cast<double>(value) * scale, numerator) ||
         !win::tryToInt32(scale, denominator))
         return false;
-    out[0] = static_cast<uint32_t>(numerator);
-    out[1] = static_cast<uint32_t>(denominator);
+    out.resize(8);
+    std::memcpy(out.data(), &numerator, 4);
+    std::memcpy(out.data() + 4, &denominator, 4);
     return true;
 }
 
@@ -210,11 +228,11 @@ int32_t SetResolution(ImageId id, float horizontal, float vertical, bool skipMod
         return InvalidParameter;
     try {
         ForceValidation(id);
-        uint32_t rational[2];
+        std::vector<uint8_t> rational;
         if (resolutionRational(horizontal, rational))
-            WritePropertyTag(id, kTagXResolution, gp::PropertyTagTypeRational, rational, 8, false);
+            SetRawTag(id, kTagXResolution, gp::PropertyTagTypeRational, rational, false);
         if (resolutionRational(vertical, rational))
-            WritePropertyTag(id, kTagYResolution, gp::PropertyTagTypeRational, rational, 8, false);
+            SetRawTag(id, kTagYResolution, gp::PropertyTagTypeRational, rational, false);
         int32_t status = gp::GdipBitmapSetResolution(GetGdiImage(id), horizontal, vertical);
         if (status == OK && !skipModified)
             MarkImageModified(id);
@@ -252,10 +270,14 @@ void PrepareImageForSave(ImageId id) {
                 }
             }
             bool removed = false;
-            for (uint32_t tag : PropertyTagIds(id)) {
-                if (tag == kTagTimeZoneOffset) {
+            uint32_t count = 0;
+            GetImagePropertyCount(id, count);
+            for (uint32_t i = 1; i <= count; ++i) {
+                std::optional<cGDIPPropertyItem> item =
+                    GetPropertyItemByIndex(id, static_cast<int32_t>(i), count);
+                if (item && static_cast<uint32_t>(item->ID()) == kTagTimeZoneOffset) {
                     // Stop when the removal fails: the tag would be found again for ever.
-                    removed = RemovePropertyTag(id, tag) == OK;
+                    removed = RemovePropertyItem(id, kTagTimeZoneOffset) == OK;
                     break;
                 }
             }

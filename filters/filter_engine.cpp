@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -241,13 +242,17 @@ void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLas
             if (r > 0) {
                 // The block reads the row above up to column x1 (its NE neighbour).
                 int32_t need = x1 >= colLast ? colLast : x1 + 1;
+                // Spin briefly, then sleep until the row above publishes: with more
+                // threads than free cores a spinning waiter would starve the row it
+                // waits for.
                 int spins = 0;
-                while (progress[r - 1].load(std::memory_order_acquire) < need) {
+                for (int32_t seen = progress[r - 1].load(std::memory_order_acquire); seen < need;
+                     seen = progress[r - 1].load(std::memory_order_acquire)) {
                     if (failed.load(std::memory_order_relaxed)) {
                         return;
                     }
-                    if (++spins > 64) {
-                        std::this_thread::yield();
+                    if (++spins > 200) {
+                        progress[r - 1].wait(seen, std::memory_order_acquire);
                     }
                 }
             }
@@ -257,11 +262,27 @@ void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLas
                 failed.store(true);
                 // Release the rows below so that they stop too.
                 progress[r].store(colLast, std::memory_order_release);
+                progress[r].notify_all();
                 throw;
             }
             progress[r].store(x1, std::memory_order_release);
+            progress[r].notify_all();
         }
     });
+}
+
+namespace {
+thread_local bool t_forceGeneric = false;
+}
+
+bool useAvx2() {
+    static const bool available =
+        __builtin_cpu_supports("avx2") && std::getenv("TAVIMO_FILTERS_GENERIC") == nullptr;
+    return available && !t_forceGeneric;
+}
+
+void forceGenericPath(bool force) {
+    t_forceGeneric = force;
 }
 
 void drawUniform(float* out, size_t count) {

@@ -120,6 +120,13 @@ template <class Fn> void mapPixels(PixelFrame& f, Fn fn) {
     });
 }
 
+// Whether the vectorised operations may take their AVX2 variant: the processor has it,
+// the environment variable TAVIMO_FILTERS_GENERIC is not set, and the generic path is not
+// forced on this thread.
+bool useAvx2();
+// Forces the generic variants on the calling thread (tests run both ways).
+void forceGenericPath(bool force);
+
 // Draws `count` values of the thread's uniform generator in [0, 1), in order.
 void drawUniform(float* out, size_t count);
 

@@ -1,140 +1,41 @@
-// Rank filters (median, minimum, maximum, morphological edge) and the edge-preserving
-// 5x5 smoothing. All read the unchanged source copy and write the pixel buffer's interior,
-// eight pixels at a time in byte lanes; the frame and alpha keep their values.
+// The rank filters' entry points: the AVX2 variant where the processor has it, the generic
+// one otherwise (or when the generic path is forced).
 
 #include "filters/filter_engine.h"
 #include "filters/filter_ops.h"
-#include "filters/filter_simd.h"
 
 #include <algorithm>
+#include <cstring>
+
+#define TAVIMO_RANK_NS generic
+#include "filters/filter_rank_impl.h"
+#undef TAVIMO_RANK_NS
 
 namespace tavimo::fx {
 
-namespace {
+namespace avx2 {
+void MedianFilter3(PixelFrame& f);
+void MedianFilter5(PixelFrame& f);
+void MinimumFilter3(PixelFrame& f);
+void MaximumFilter3(PixelFrame& f);
+void MorphologicalEdge3(PixelFrame& f);
+void EdgePreservingSmooth5(PixelFrame& f);
+} // namespace avx2
 
-// Calls kernel(window) for every interior pixel group, where window[r * (2R+1) + c] is the
-// source at row offset r - R and column offset c - R of the group's pixels, and writes
-// the kernel's blue, green and red lanes into the pixel buffer.
-template <int R, class Kernel> void windowFilter(PixelFrame& f, Kernel kernel) {
-    constexpr int kSide = 2 * R + 1;
-    const int32_t w = f.width, h = f.height;
-    if (w < kSide || h < kSide) {
-        return;
+#define TAVIMO_DISPATCH(name)                                                                      \
+    void name(PixelFrame& f) {                                                                     \
+        if (useAvx2()) {                                                                           \
+            avx2::name(f);                                                                         \
+        } else {                                                                                   \
+            generic::name(f);                                                                      \
+        }                                                                                          \
     }
-    parallelRows(R, h - R, rowGrain(w), [&](int32_t y0, int32_t y1) {
-        VBytes window[kSide * kSide];
-        for (int32_t y = y0; y < y1; ++y) {
-            uint32_t* out = f.pixels + static_cast<int64_t>(y) * w;
-            for (int32_t x = R; x < w - R; x += kLanePixels) {
-                const int n = std::min<int32_t>(kLanePixels, w - R - x);
-                for (int r = 0; r < kSide; ++r) {
-                    const uint32_t* row = f.source + static_cast<int64_t>(y + r - R) * w + x - R;
-                    for (int c = 0; c < kSide; ++c) {
-                        window[r * kSide + c] = loadPixels(row + c, n);
-                    }
-                }
-                VBytes result = kernel(window);
-                storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
-            }
-        }
-    });
-}
 
-using Median9 = SelectionNetwork<16, 9, 4>;
-using Median25 = SelectionNetwork<32, 25, 12>;
-
-} // namespace
-
-void MedianFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes v[16];
-        for (int i = 0; i < 9; ++i) {
-            v[Median9::kPad + i] = win[i];
-        }
-        return Median9::select(v);
-    });
-}
-
-void MedianFilter5(PixelFrame& f) {
-    windowFilter<2>(f, [](VBytes* win) {
-        VBytes v[32];
-        for (int i = 0; i < 25; ++i) {
-            v[Median25::kPad + i] = win[i];
-        }
-        return Median25::select(v);
-    });
-}
-
-void MinimumFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes m = win[0];
-        for (int i = 1; i < 9; ++i) {
-            m = vmin(m, win[i]);
-        }
-        return m;
-    });
-}
-
-void MaximumFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes m = win[0];
-        for (int i = 1; i < 9; ++i) {
-            m = vmax(m, win[i]);
-        }
-        return m;
-    });
-}
-
-void MorphologicalEdge3(PixelFrame& f) {
-    // The window holds the pixel itself, so its value minus the minimum never goes
-    // below 0 and needs no clamp.
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes m = win[0];
-        for (int i = 1; i < 9; ++i) {
-            m = vmin(m, win[i]);
-        }
-        return win[4] - m;
-    });
-}
-
-void EdgePreservingSmooth5(PixelFrame& f) {
-    windowFilter<2>(f, [](VBytes* win) {
-        VWords v[25];
-        for (int i = 0; i < 25; ++i) {
-            v[i] = __builtin_convertvector(win[i], VWords);
-        }
-        // Sub-windows 1 to 4: upper-left, upper-right, lower-left, lower-right, each 3x3
-        // and each holding the centre. Means are truncated; the strictly smallest
-        // deviation wins, so ties go to the lower-numbered sub-window.
-        constexpr int kTop[4] = {0, 0, 2, 2};
-        constexpr int kLeft[4] = {0, 2, 0, 2};
-        VWords bestMean{}, bestDev{};
-        for (int k = 0; k < 4; ++k) {
-            VWords sum{};
-            for (int r = 0; r < 3; ++r) {
-                for (int c = 0; c < 3; ++c) {
-                    sum += v[(kTop[k] + r) * 5 + kLeft[k] + c];
-                }
-            }
-            VWords mean = sum / 9;
-            VWords dev{};
-            for (int r = 0; r < 3; ++r) {
-                for (int c = 0; c < 3; ++c) {
-                    VWords x = v[(kTop[k] + r) * 5 + kLeft[k] + c];
-                    dev += vmax(x, mean) - vmin(x, mean);
-                }
-            }
-            if (k == 0) {
-                bestMean = mean;
-                bestDev = dev;
-            } else {
-                auto better = dev < bestDev;
-                bestMean = better ? mean : bestMean;
-                bestDev = better ? dev : bestDev;
-            }
-        }
-        return __builtin_convertvector(bestMean, VBytes);
-    });
-}
+TAVIMO_DISPATCH(MedianFilter3)
+TAVIMO_DISPATCH(MedianFilter5)
+TAVIMO_DISPATCH(MinimumFilter3)
+TAVIMO_DISPATCH(MaximumFilter3)
+TAVIMO_DISPATCH(MorphologicalEdge3)
+TAVIMO_DISPATCH(EdgePreservingSmooth5)
 
 } // namespace tavimo::fx

@@ -1,15 +1,20 @@
-#pragma once
+// Included once per instruction-set variant, each in its own namespace.
 
 // Byte-lane vectors for the window operations: eight pixels (32 bytes) at a time, every
 // byte an independent lane, so blue, green and red are filtered together and alpha is
-// restored afterwards. GCC lowers these to whatever vector unit the build targets.
+// restored afterwards. GCC lowers these to the vector unit of the
+// variant that includes this file (see filter_rank_impl.h).
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
-namespace tavimo::fx {
+#ifndef TAVIMO_RANK_NS
+#error "define TAVIMO_RANK_NS (the instruction-set variant) before including"
+#endif
+
+namespace tavimo::fx::TAVIMO_RANK_NS {
 
 typedef uint8_t VBytes __attribute__((vector_size(32)));
 typedef uint16_t VWords __attribute__((vector_size(64)));
@@ -147,4 +152,4 @@ template <int N, int Used, int Target> struct SelectionNetwork {
     }
 };
 
-} // namespace tavimo::fx
+} // namespace tavimo::fx::TAVIMO_RANK_NS

@@ -98,6 +98,11 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
                        FilterRect& rect, float c, float d, float e, double F, double G, double X,
                        double& result);
 
+// ApplyFilter keeps its work arrays (up to two 32-bit copies of the largest rectangle
+// filtered) for the next call on the thread; this frees them now. They are also freed when
+// the thread ends.
+void ReleaseFilterMemory();
+
 // The pattern of selector 52, per thread, zero at start: colours 0-8 are the 3x3 block to
 // find and 9-17 its replacement, each nine in the order NW, N, NE, W, centre, E, SW, S, SE.
 // Only blue, green and red are compared and replaced.

@@ -41,6 +41,21 @@ enum PdfRight : std::int32_t {
     PdfRightCanPrintFull = 128,
 };
 
+// An image ready to be written as an image XObject: its decoded samples (or JPEG data) and
+// the encoding chosen for them. Rows are packed without padding, top row first: 1 bit per
+// pixel (most significant bit leftmost), 4 bits, 8 bits, or 24-bit RGB (R, G, B bytes).
+struct PdfImageData {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t depth = 24;            // 1, 4 and 8 index `palette`; 24 is RGB
+    std::string samples;                // packed rows (modes 0 to 2)
+    std::vector<std::uint32_t> palette; // ARGB entries, at most 2^depth
+    std::int32_t mode = 1;              // 0 raw, 1 Flate, 2 CCITT group 4 (depth 1), 3 JPEG
+    std::string jpeg;                   // the JPEG file (mode 3)
+    std::int32_t resolutionX = 96;      // dots per inch
+    std::int32_t resolutionY = 96;
+};
+
 // A reading of the local clock, with the offset of local time from UTC in minutes.
 struct PdfLocalTime {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
@@ -86,7 +101,7 @@ public:
     void Margin(float vData) { m_margin = vData; }
     float Margin() const { return m_margin; }
     // Number of images added to the current document.
-    float ImageCount() const { return float(m_imageCount); }
+    float ImageCount() const { return float(m_images.size()); }
     // Paper size in points (default 595.2 x 842); setting either sets the size code to 255.
     void PaperWidth(float vData);
     void PaperHeight(float vData);
@@ -165,6 +180,31 @@ public:
     void Arc(float X, float Y, float Ray, float StartAngle, float EndAngle, float Ratio, bool Pie,
              float Rotate, std::int16_t Quality, std::int32_t Options);
 
+    // Adds an image as an image XObject and answers its identifier (1, 2, ...), or 0 when
+    // nothing was added (no document open, an image that cannot be read or has a bit depth
+    // other than 1, 4, 8, 16, 24, 32, 48 or 64). nSrcType 1: ImgSrc is a file path, loaded
+    // and released again; 2: ImgSrc is an ImageId of the image table, left in place. With
+    // CompressData the encoding follows the depth: 1 bit CCITT group 4 (through the codec
+    // plug-in; raw without it), 4 bits and colour 8 bits Flate, grey 8 bits JPEG when the
+    // plug-in is present (else raw), deeper images JPEG at JpegQuality as RGB. Without a
+    // JPEG encoder deeper images are written with Flate instead.
+    std::int32_t PdfAddImage(const std::string& ImgSrc, std::int32_t nSrcType);
+    std::int32_t PdfAddImage(std::int32_t ImgSrc, std::int32_t nSrcType);
+    // Images. ImageWidth, ImageHeight, ImageResX and ImageResY answer 0 for an identifier
+    // that no image has.
+    std::int32_t ImageHeight(std::int32_t nImageID) const;
+    std::int32_t ImageWidth(std::int32_t nImageID) const;
+    std::int32_t ImageResX(std::int32_t nImageID) const;
+    std::int32_t ImageResY(std::int32_t nImageID) const;
+    // Draws an added image with its lower left corner at DestX, DestY, scaled to ImgWidth x
+    // ImgHeight points. Nothing for an identifier that no image has.
+    void DrawImg(std::int32_t& nImageID, float DestX, float DestY, float ImgWidth, float ImgHeight);
+    // The lower-level entry of the image members: writes an image from its samples with the
+    // encoding given (a failed Flate or CCITT compression falls back to raw samples) and
+    // answers its identifier (1, 2, ...), or 0 when no document is open or the data is not
+    // a valid image; nothing is written then.
+    std::int32_t AddImageData(const PdfImageData& image);
+
     // Adds an installed TrueType font (name compared without case and blanks) with WinAnsi
     // widths; answers its identifier (1, 2, ...), or 0 when no document is open or the font is
     // not installed. Each call adds a new font. The font program is embedded only in PDF/A
@@ -203,6 +243,9 @@ private:
     void beginPageBody();
     void drawPageObjects();
     void endForm();
+
+    bool writeImageObject(const PdfImageData& image, const std::string& name);
+    std::int32_t addImage(std::int32_t id);
 
     // Content.
     bool openTarget();
@@ -262,7 +305,6 @@ private:
     float m_pageWidth = 0, m_pageHeight = 0, m_pageMargin = 0;
     float m_charSpacing = 0, m_wordSpacing = 0, m_horizontalScaling = 100;
     std::string m_fontText, m_imageText, m_formText;
-    int m_imageCount = 0;
 
     struct FontRecord {
         std::string name; // base font name, blanks removed
@@ -271,6 +313,11 @@ private:
         int missingWidth = 0;
     };
     std::vector<FontRecord> m_fonts;
+
+    struct ImageRecord {
+        std::int32_t width = 0, height = 0, resolutionX = 0, resolutionY = 0;
+    };
+    std::vector<ImageRecord> m_images;
 
     struct Form {
         std::string name;

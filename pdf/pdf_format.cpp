@@ -25,6 +25,36 @@ std::string FormatNumber(double value, int decimals) {
     double scaled = win::roundHalfEven(value * scale);
     if (scaled == 0)
         return "0";
+    // Below 10^15 the rounded value as an integer count of 10^-decimals is exact, and its
+    // digits are the shortest text of the number; larger values take the general path.
+    if (std::fabs(scaled) < 1e15) {
+        auto units = static_cast<long long>(scaled);
+        bool negative = units < 0;
+        unsigned long long magnitude = negative ? 0ull - static_cast<unsigned long long>(units)
+                                                : static_cast<unsigned long long>(units);
+        char digits[32];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        int fraction = decimals;
+        // Fraction digits, dropping trailing zeros.
+        while (fraction > 0 && magnitude % 10 == 0) {
+            magnitude /= 10;
+            --fraction;
+        }
+        for (int i = 0; i < fraction; ++i) {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        if (fraction > 0)
+            *--p = '.';
+        do {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude > 0);
+        if (negative)
+            *--p = '-';
+        return std::string(p, end);
+    }
     double rounded = scaled / scale;
     char buffer[400];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);

@@ -191,7 +191,7 @@ void cPDF::resetDocument() {
     m_fontText.clear();
     m_imageText.clear();
     m_formText.clear();
-    m_imageCount = 0;
+    m_images.clear();
     m_fonts.clear();
     m_forms.clear();
     m_formOpen = false;

@@ -18,8 +18,14 @@ packages=(
     fonts-dejavu-core fonts-liberation icc-profiles-free
     # independent readers, writers and checkers used by tests
     imagemagick qpdf poppler-utils xvfb xauth
+    # OpenCV image processing: the peer the filter benchmarks are measured against
+    libopencv-imgproc-dev
     # PDF/A-1b validator (Apache PDFBox Preflight) used by the pdf-validate tests
     libpdfbox2-java libactivation-java libjaxb-api-java
+    # codec fuzz targets (scripts/fuzz-short.sh): clang with libFuzzer and sanitizer runtimes
+    clang libclang-rt-dev
+    # peer PDF writer (libharu) of the PDF benchmarks
+    libhpdf-dev
 )
 
 missing=()

@@ -156,4 +156,21 @@ void encodePng(const FrameData& frame, std::vector<uint8_t>& out);
 // other formats, and frames whose profile lcms2 cannot use, unchanged.
 void applyIccToSrgb(FrameData& frame, Bytes profile);
 
+// Converts CMYK pixels (4 bytes each; inverted, 0 = full ink, as Adobe writes them, when
+// `inverted`) to B,G,R through an embedded CMYK profile. valid() is false when the profile
+// is not a CMYK profile lcms2 can use.
+class CmykTransform {
+public:
+    CmykTransform(Bytes profile, bool inverted);
+    ~CmykTransform();
+    CmykTransform(const CmykTransform&) = delete;
+    CmykTransform& operator=(const CmykTransform&) = delete;
+    bool valid() const { return m_transform != nullptr; }
+    void run(const uint8_t* cmyk, uint8_t* bgr, int32_t pixels) const;
+
+private:
+    void* m_context = nullptr;
+    void* m_transform = nullptr;
+};
+
 } // namespace gp::codec

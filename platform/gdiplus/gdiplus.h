@@ -105,8 +105,8 @@ Status GdipCloneBitmapArea(REAL x, REAL y, REAL width, REAL height, PixelFormat 
 using GetThumbnailImageAbort = BOOL (*)(void* data);
 
 // A scaled copy of the active frame at width x height (0 x 0 gives 120 x 120), filtered
-// by area averaging when shrinking and bilinear interpolation when enlarging, in
-// 32bppPARGB with raw format MemoryBMP. Embedded thumbnails are not used. The abort
+// with the high-quality bicubic filter, in 32bppPARGB with raw format MemoryBMP and the
+// source's DPI. Embedded thumbnails are not used. The abort
 // callback is not called. Not started: 18; unknown image or null output: 2.
 Status GdipGetImageThumbnail(GpImage image, UINT width, UINT height, GpImage* thumbnail,
                              GetThumbnailImageAbort callback, void* callbackData);
@@ -229,7 +229,8 @@ struct ColorPalette {
     ARGB Entries[1];
 };
 
-// 8 + 4 x entries of the active frame's palette; 8 for an image without one.
+// 8 + 4 x entries of the active frame's palette; 8 for a non-indexed frame, which
+// always reports an empty palette (Count 0).
 Status GdipGetImagePaletteSize(GpImage image, int32_t* size);
 // Fills `palette`; a size below GdipGetImagePaletteSize's answer: 2.
 Status GdipGetImagePalette(GpImage image, ColorPalette* palette, int32_t size);
@@ -298,6 +299,8 @@ struct BitmapData {
 //   read of the whole frame returns the store's own first row; else a temporary buffer
 //   holding the converted current pixels, also for a write-only lock.
 // - 1 and 4 bpp buffers start with the rectangle's first pixel in the top bits of byte 0.
+// - An indexed lock format other than the frame's own uses the frame's palette when the
+//   frame is indexed and its palette fits, else the default palette of that format.
 // A write lock of a multi-frame image keeps only the active frame. Unknown image, a
 // metafile, a rectangle not inside the frame, no read or write flag, an unknown format,
 // a null record or (UserInputBuf) a null Scan0 or a short stride: 2. A second lock: 4.

@@ -1,10 +1,12 @@
 #include "platform/gdiplus/hbitmap.h"
 
+#include "platform/gdiplus/codec_registry.h"
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/pixel_convert.h"
 #include "platform/gdiplus/session.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_objects.h"
+#include "platform/win/picture.h"
 
 #include <cstring>
 #include <new>
@@ -67,6 +69,40 @@ Status argbRows(const Frame& f, std::vector<uint32_t>& out) {
                 ptrdiff_t(f.width) * 4, PixelFormat32bppARGB, nullptr, 0, f.width, f.height);
     return Ok;
 }
+
+// Raster content for the picture loader: the first frame as a 32-bpp DIB section.
+bool decodeForPicture(const uint8_t* data, size_t size, win::HBITMAP* bitmap) {
+    try {
+        *bitmap = 0;
+        DecodedImage decoded;
+        if (decodeImage(std::span<const uint8_t>(data, size), decoded) != Ok ||
+            decoded.frames.empty())
+            return false;
+        const FrameData& f = decoded.frames[0];
+        win::BITMAPINFO info{};
+        info.bmiHeader.biWidth = f.width;
+        info.bmiHeader.biHeight = f.height;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        win::HBITMAP h = win::CreateDIBSection(0, &info, win::DIB_RGB_COLORS, &bits);
+        if (!h)
+            return false;
+        auto surface = win::bitmapSurface(h);
+        surface->setDpi(f.dpiX, f.dpiY);
+        for (int32_t y = 0; y < f.height; ++y)
+            convertRect(f.pixels.data() + size_t(y) * size_t(f.stride), f.stride, f.format,
+                        &f.palette, 0, surface->row(y), surface->stride(), PixelFormat32bppARGB,
+                        nullptr, 0, f.width, 1);
+        *bitmap = h;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Linking the GDI conversions in gives the picture loader its raster formats.
+[[maybe_unused]] const bool kPictureDecoderInstalled =
+    (win::setPictureRasterDecoder(&decodeForPicture), true);
 
 template <class F> Status trapped(F body) {
     try {

@@ -102,7 +102,8 @@ public:
     std::unique_ptr<Image> clone() const;
 };
 
-// An image made from a decoder's output; frames move in. Null when it has no frame.
+// An image made from a decoder's output; frames move in. Null when it has no frame or a
+// frame's size, format, stride and pixel buffer do not agree.
 std::unique_ptr<Image> imageFromDecoded(DecodedImage&& decoded);
 
 // The palette a frame converted into `target` carries: the source palette when the

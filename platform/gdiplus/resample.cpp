@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace gp {
 
 namespace {
@@ -295,16 +299,51 @@ int bytesPerPixel(PixelLayout l) {
     return l == PixelLayout::RGB24 ? 3 : 4;
 }
 
+// Composites a 1:1 run of 32-bpp source pixels without colour changes: runs of opaque
+// pixels are copied, the others blended one by one. This is the scroll case, so it stays
+// close to a copy.
+void compositeDirect(uint8_t* dst, PixelLayout dl, const uint8_t* src, PixelLayout sl, int32_t n) {
+    const uint32_t force = sl == PixelLayout::RGB32 ? 0xFF000000u : 0;
+    int32_t i = 0;
+    while (i < n) {
+        int32_t j = i;
+        while (j < n && ((load32(src + 4 * size_t(j)) | force) >> 24) == 255)
+            ++j;
+        if (j > i) {
+            if (force) {
+                for (int32_t k = i; k < j; ++k)
+                    store32(dst + 4 * size_t(k), load32(src + 4 * size_t(k)) | force);
+            } else {
+                std::memcpy(dst + 4 * size_t(i), src + 4 * size_t(i), size_t(j - i) * 4);
+            }
+            i = j;
+            continue;
+        }
+        uint32_t p = load32(src + 4 * size_t(i));
+        if (sl == PixelLayout::ARGB32)
+            p = premultiply(p);
+        compositeRow(dst + 4 * size_t(i), dl, &p, 1);
+        ++i;
+    }
+}
+
 void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
     const int32_t n = c.x.o1 - c.x.o0;
     std::vector<uint32_t> row(static_cast<size_t>(n));
     const PixelLayout sl = c.src->layout;
     const int dbpp = bytesPerPixel(c.dst->layout);
+    const bool direct = c.x.identity && !c.adjust && sl != PixelLayout::RGB24 &&
+                        c.dst->layout != PixelLayout::RGB24;
     int32_t cachedSource = -1;
     for (int32_t oy = y0; oy < y1; ++oy) {
         int32_t sy = c.y.identity ? oy + c.y.shift : c.y.nearest[size_t(oy - c.y.o0)];
+        const uint8_t* sr = srcRow(*c.src, sy);
+        uint8_t* dr = dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp;
+        if (direct) {
+            compositeDirect(dr, c.dst->layout, sr + 4 * size_t(c.x.o0 + c.x.shift), sl, n);
+            continue;
+        }
         if (sy != cachedSource) {
-            const uint8_t* sr = srcRow(*c.src, sy);
             if (c.x.identity) {
                 const int32_t sx = c.x.o0 + c.x.shift;
                 if (sl == PixelLayout::ARGB32 || sl == PixelLayout::PARGB32)
@@ -319,42 +358,91 @@ void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
             toPremultiplied(row.data(), n, sl, c.adjust);
             cachedSource = sy;
         }
-        compositeRow(dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp, c.dst->layout, row.data(), n);
+        compositeRow(dr, c.dst->layout, row.data(), n);
     }
 }
 
 inline v4f toFloat(uint32_t p) {
+#ifdef __SSE2__
+    // Widening through the integer unit; the generic conversion below is scalarised.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i v = _mm_cvtsi32_si128(int(p));
+    v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero);
+    return v4f(_mm_cvtepi32_ps(v));
+#else
     v4u8 b;
     std::memcpy(&b, &p, 4);
     return __builtin_convertvector(b, v4f);
+#endif
+}
+
+// One source pixel, premultiplied, with the colour changes applied, as floats.
+template <PixelLayout L, bool Adjust>
+inline v4f fetch(const uint8_t* row, int32_t j, const ColorAdjust* adjust) {
+    uint32_t p = readRaw(row, j, L);
+    if constexpr (Adjust)
+        p = premultiply(adjust->apply(L == PixelLayout::PARGB32 ? unpremultiply(p) : p));
+    else if constexpr (L == PixelLayout::ARGB32)
+        p = premultiply(p);
+    return toFloat(p);
 }
 
 // Filters source row sy horizontally into out (one v4f per output pixel, B G R A,
-// premultiplied, 0..255).
-void filterRow(const DrawContext& c, int32_t sy, std::vector<uint32_t>& raw, std::vector<v4f>& srcF,
-               v4f* out) {
+// premultiplied, 0..255). When the taps touch fewer pixels than the row holds (a strong
+// shrink with a fixed-width kernel) each tap converts its own pixel; otherwise the row is
+// converted once. Both orders give the same sums, tap by tap. The layout and the colour
+// changes are template parameters so that the pixel loops carry no dispatch.
+template <PixelLayout L, bool Adjust>
+void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* out) {
     const AxisMap& m = c.x;
     const int32_t width = m.hi - m.lo;
     const uint8_t* sr = srcRow(*c.src, sy);
-    for (int32_t j = 0; j < width; ++j)
-        raw[size_t(j)] = readRaw(sr, m.lo + j, c.src->layout);
-    toPremultiplied(raw.data(), width, c.src->layout, c.adjust);
-    for (int32_t j = 0; j < width; ++j)
-        srcF[size_t(j)] = toFloat(raw[size_t(j)]);
+    const ColorAdjust* adjust = c.adjust;
     const int32_t n = m.o1 - m.o0;
     if (m.identity) {
         for (int32_t k = 0; k < n; ++k)
-            out[k] = srcF[size_t(m.o0 + k + m.shift - m.lo)];
+            out[k] = fetch<L, Adjust>(sr, m.o0 + k + m.shift, adjust);
         return;
     }
     const int taps = m.taps;
+    if (int64_t(n) * taps < width) {
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t start = m.start[size_t(k)];
+            const int used = std::min<int32_t>(taps, m.hi - start);
+            const float* w = &m.weights[size_t(k) * size_t(taps)];
+            v4f acc = {0, 0, 0, 0};
+            for (int t = 0; t < used; ++t)
+                acc += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
+            out[k] = acc;
+        }
+        return;
+    }
+    for (int32_t j = 0; j < width; ++j)
+        srcF[size_t(j)] = fetch<L, Adjust>(sr, m.lo + j, adjust);
     for (int32_t k = 0; k < n; ++k) {
-        const v4f* s = &srcF[size_t(m.start[size_t(k)] - m.lo)];
+        const int32_t start = m.start[size_t(k)];
+        const int used = std::min<int32_t>(taps, m.hi - start);
+        const v4f* src = &srcF[size_t(start - m.lo)];
         const float* w = &m.weights[size_t(k) * size_t(taps)];
         v4f acc = {0, 0, 0, 0};
-        for (int t = 0; t < taps; ++t)
-            acc += s[t] * w[t];
+        for (int t = 0; t < used; ++t)
+            acc += src[t] * w[t];
         out[k] = acc;
+    }
+}
+
+using FilterRowFn = void (*)(const DrawContext&, int32_t, std::vector<v4f>&, v4f*);
+
+template <bool Adjust> FilterRowFn filterRowFor(PixelLayout l) {
+    switch (l) {
+    case PixelLayout::PARGB32:
+        return &filterRowT<PixelLayout::PARGB32, Adjust>;
+    case PixelLayout::ARGB32:
+        return &filterRowT<PixelLayout::ARGB32, Adjust>;
+    case PixelLayout::RGB32:
+        return &filterRowT<PixelLayout::RGB32, Adjust>;
+    default:
+        return &filterRowT<PixelLayout::RGB24, Adjust>;
     }
 }
 
@@ -364,25 +452,122 @@ inline uint32_t packPremultiplied(v4f v) {
     return (uint32_t(a + 0.5f) << 24) | (ch(v[2]) << 16) | (ch(v[1]) << 8) | ch(v[0]);
 }
 
+#ifdef __SSE2__
+// Bilinear in 8-bit fixed point, two rows at a time: the fixed two-tap kernel needs no
+// float pass. Vertical then horizontal, each rounded to 8 bits, as fast scalers do; it
+// stays within one level of the generic float path.
+struct BilinearTaps {
+    std::vector<int32_t> i0, i1;
+    std::vector<uint16_t> w1; // weight of i1 in 1/256
+};
+
+BilinearTaps bilinearTaps(const AxisMap& m) {
+    BilinearTaps t;
+    const int32_t n = m.o1 - m.o0;
+    t.i0.resize(size_t(n));
+    t.i1.resize(size_t(n));
+    t.w1.resize(size_t(n));
+    for (int32_t k = 0; k < n; ++k) {
+        if (m.identity) {
+            t.i0[size_t(k)] = t.i1[size_t(k)] = m.o0 + k + m.shift;
+            t.w1[size_t(k)] = 0;
+            continue;
+        }
+        const int32_t start = m.start[size_t(k)];
+        const float* w = &m.weights[size_t(k) * size_t(m.taps)];
+        const bool second = start + 1 < m.hi && w[1] != 0.0f;
+        t.i0[size_t(k)] = start;
+        t.i1[size_t(k)] = second ? start + 1 : start;
+        t.w1[size_t(k)] = second ? uint16_t(std::lround(double(w[1]) * 256.0)) : 0;
+    }
+    return t;
+}
+
+template <PixelLayout L> inline uint32_t premultipliedAt(const uint8_t* row, int32_t j) {
+    uint32_t p = readRaw(row, j, L);
+    return L == PixelLayout::ARGB32 ? premultiply(p) : p;
+}
+
+template <PixelLayout L>
+void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
+                       int32_t y0, int32_t y1) {
+    const int32_t n = c.x.o1 - c.x.o0;
+    std::vector<uint32_t> out(static_cast<size_t>(n));
+    const int dbpp = bytesPerPixel(c.dst->layout);
+    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
+    for (int32_t oy = y0; oy < y1; ++oy) {
+        const size_t ky = size_t(oy - c.y.o0);
+        const uint8_t* r0 = srcRow(*c.src, ty.i0[ky]);
+        const uint8_t* r1 = srcRow(*c.src, ty.i1[ky]);
+        const int16_t wy = int16_t(ty.w1[ky]);
+        const __m128i wyv = _mm_set1_epi16(wy), iwyv = _mm_set1_epi16(int16_t(256 - wy));
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t a = tx.i0[size_t(k)], b = tx.i1[size_t(k)];
+            const int16_t wx = int16_t(tx.w1[size_t(k)]);
+            __m128i top = _mm_unpacklo_epi8(
+                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r0, b)), int(premultipliedAt<L>(r0, a))),
+                zero);
+            __m128i bot = _mm_unpacklo_epi8(
+                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r1, b)), int(premultipliedAt<L>(r1, a))),
+                zero);
+            __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, iwyv), _mm_mullo_epi16(bot, wyv));
+            v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
+            const int16_t iwx = int16_t(256 - wx);
+            __m128i m = _mm_mullo_epi16(v, _mm_set_epi16(wx, wx, wx, wx, iwx, iwx, iwx, iwx));
+            __m128i sum = _mm_add_epi16(m, _mm_srli_si128(m, 8));
+            sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
+            out[size_t(k)] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sum, zero)));
+        }
+        compositeRow(dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp, c.dst->layout, out.data(), n);
+    }
+}
+
+void drawBilinearRows(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
+                      int32_t y0, int32_t y1) {
+    switch (c.src->layout) {
+    case PixelLayout::PARGB32:
+        return drawBilinearRowsT<PixelLayout::PARGB32>(c, tx, ty, y0, y1);
+    case PixelLayout::ARGB32:
+        return drawBilinearRowsT<PixelLayout::ARGB32>(c, tx, ty, y0, y1);
+    case PixelLayout::RGB32:
+        return drawBilinearRowsT<PixelLayout::RGB32>(c, tx, ty, y0, y1);
+    default:
+        return drawBilinearRowsT<PixelLayout::RGB24>(c, tx, ty, y0, y1);
+    }
+}
+#endif
+
+std::atomic<int> g_genericResample{-1}; // -1: not yet read from the environment
+
+bool genericResample() {
+    int v = g_genericResample.load(std::memory_order_relaxed);
+    if (v < 0) {
+        const char* env = std::getenv("TAVIMO_GENERIC_PIXELS");
+        v = env && env[0] == '1' ? 1 : 0;
+        g_genericResample.store(v, std::memory_order_relaxed);
+    }
+    return v == 1;
+}
+
 void drawFilteredRows(const DrawContext& c, int32_t y0, int32_t y1) {
     const int32_t n = c.x.o1 - c.x.o0;
     const int32_t width = c.x.hi - c.x.lo;
     const int vtaps = c.y.identity ? 1 : c.y.taps;
     const int slots = vtaps + 1;
-    std::vector<uint32_t> raw(static_cast<size_t>(width));
-    // Taps past the last source pixel carry weight 0; they read zero padding.
-    std::vector<v4f> srcF(size_t(width) + size_t(std::max(c.x.taps, 1)), v4f{0, 0, 0, 0});
+    std::vector<v4f> srcF(size_t(std::max(width, 1)), v4f{0, 0, 0, 0});
     std::vector<v4f> cache(size_t(n) * size_t(slots));
     std::vector<int32_t> cachedRow(size_t(slots), -1);
     std::vector<v4f> acc(static_cast<size_t>(n));
     std::vector<uint32_t> out(static_cast<size_t>(n));
     const int dbpp = bytesPerPixel(c.dst->layout);
 
+    const FilterRowFn filterRow =
+        c.adjust ? filterRowFor<true>(c.src->layout) : filterRowFor<false>(c.src->layout);
     auto filtered = [&](int32_t sy) -> const v4f* {
         size_t slot = size_t(sy) % size_t(slots);
         v4f* p = &cache[slot * size_t(n)];
         if (cachedRow[slot] != sy) {
-            filterRow(c, sy, raw, srcF, p);
+            filterRow(c, sy, srcF, p);
             cachedRow[slot] = sy;
         }
         return p;
@@ -449,6 +634,12 @@ ARGB ColorAdjust::apply(ARGB p) const {
     return p;
 }
 
+namespace test {
+void ForceGenericResample(bool force) {
+    g_genericResample.store(force ? 1 : 0);
+}
+} // namespace test
+
 void setResampleThreads(int threads) {
     threadSetting().store(std::max(0, threads));
 }
@@ -502,11 +693,26 @@ bool resampleDraw(const ConstPixelView& source, const PixelView& dest, const Res
     if (work < 65536)
         threads = 1;
     const int bands = threads <= 1 ? 1 : std::min<int>(rows, threads * 4);
+#ifdef __SSE2__
+    // Plain bilinear without colour changes has its fixed-point path; the float path
+    // stays as the reference (TAVIMO_GENERIC_PIXELS=1 forces it).
+    const bool fastBilinear =
+        !nearest && r.filter == ResampleFilter::Bilinear && !c.adjust && !genericResample();
+    BilinearTaps tx, ty;
+    if (fastBilinear) {
+        tx = bilinearTaps(c.x);
+        ty = bilinearTaps(c.y);
+    }
+#endif
     auto task = [&](int band) {
         int32_t a = c.y.o0 + int32_t(int64_t(rows) * band / bands);
         int32_t b = c.y.o0 + int32_t(int64_t(rows) * (band + 1) / bands);
         if (nearest)
             drawNearestRows(c, a, b);
+#ifdef __SSE2__
+        else if (fastBilinear)
+            drawBilinearRows(c, tx, ty, a, b);
+#endif
         else
             drawFilteredRows(c, a, b);
     };

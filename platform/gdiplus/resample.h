@@ -108,4 +108,10 @@ void fillRect(const PixelView& dest, IntRect rect, ARGB color);
 void setResampleThreads(int threads);
 int resampleThreads();
 
+namespace test {
+// Makes every draw take the generic float path instead of the fixed-point fast paths
+// (as TAVIMO_GENERIC_PIXELS=1 does), so both can be checked against the same results.
+void ForceGenericResample(bool force);
+} // namespace test
+
 } // namespace gp

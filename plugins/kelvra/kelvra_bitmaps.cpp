@@ -322,6 +322,16 @@ KELVRA_API KelvraBitmap KELVRA_ConvertFromRawBits(const uint8_t* bits, int32_t w
         FIBITMAP* dib =
             FreeImage_ConvertFromRawBits(const_cast<BYTE*>(bits), width, height, pitch, bpp,
                                          redMask, greenMask, blueMask, topDown ? TRUE : FALSE);
+        // FreeImage leaves the palette of an indexed result black; a grey ramp is the useful
+        // default until the caller copies its own palette in.
+        if (dib && bpp <= 8) {
+            RGBQUAD* palette = FreeImage_GetPalette(dib);
+            unsigned colours = FreeImage_GetColorsUsed(dib);
+            for (unsigned i = 0; palette && i < colours; ++i) {
+                auto level = static_cast<BYTE>(colours > 1 ? i * 255 / (colours - 1) : 0);
+                palette[i] = {level, level, level, 0};
+            }
+        }
         return registerBitmap(dib, false);
     });
 }

@@ -1,7 +1,7 @@
 #include "core/image_convert.h"
 #include "core/image_info.h"
 #include "core/image_load.h"
-#include "core/property_access.h"
+#include "core/image_metadata.h"
 #include "core/quennet_status.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "tests/support/core_fixtures.h"
@@ -28,11 +28,11 @@ int liveEntries() {
 }
 
 std::vector<uint32_t> rational(ImageId id, uint32_t tag) {
-    gp::PropertyItem item;
-    if (!ReadPropertyTag(id, tag, item) || item.value.size() != 8)
+    std::optional<cGDIPPropertyItem> item = CreatePropertyItem(id, tag);
+    if (!item || item->Length() != 8 || item->ItemType() != gp::PropertyTagTypeRational)
         return {};
     uint32_t v[2];
-    std::memcpy(v, item.value.data(), 8);
+    std::memcpy(v, item->DataPtr(), 8);
     return {v[0], v[1]};
 }
 
@@ -47,7 +47,7 @@ TEST_F(ImageConvert, ReplacingConversionKeepsIdPixelsResolutionAndTags) {
     ImageId id = colourImage();
     ASSERT_EQ(SetResolution(id, 150, 75, true), OK);
     const char text[] = "hello";
-    ASSERT_EQ(WritePropertyTag(id, 0x010E, gp::PropertyTagTypeASCII, text, 6, false), OK);
+    ASSERT_EQ(SetTagFromPointer(id, 0x010E, gp::PropertyTagTypeASCII, 6, text, false), OK);
     std::vector<uint32_t> before = readArgb(id);
 
     ImageId same = 0;
@@ -67,9 +67,9 @@ TEST_F(ImageConvert, ReplacingConversionKeepsIdPixelsResolutionAndTags) {
     GetImageVerticalResolution(id, y);
     EXPECT_EQ(x, 150.0f);
     EXPECT_EQ(y, 75.0f);
-    gp::PropertyItem item;
-    ASSERT_TRUE(ReadPropertyTag(id, 0x010E, item));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(item.value.data())), "hello");
+    std::optional<cGDIPPropertyItem> item = CreatePropertyItem(id, 0x010E);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(item->DataPtr())), "hello");
     EXPECT_EQ(liveEntries(), 1);
 }
 
@@ -146,7 +146,7 @@ TEST_F(ImageConvert, PrepareImageForSaveRaisesTinyResolutionsAndDropsTimeZoneTag
     ImageId id = colourImage();
     ASSERT_EQ(gp::GdipBitmapSetResolution(GetGdiImage(id), 0.2f, 0.3f), gp::Ok);
     int16_t offset = 2;
-    ASSERT_EQ(WritePropertyTag(id, 0x882A, gp::PropertyTagTypeSShort, &offset, 2, false), OK);
+    ASSERT_EQ(SetTagFromPointer(id, 0x882A, gp::PropertyTagTypeSShort, 2, &offset, false), OK);
     PrepareImageForSave(id);
     float x = 0, y = 0;
     GetImageHorizontalResolution(id, x);
@@ -155,8 +155,7 @@ TEST_F(ImageConvert, PrepareImageForSaveRaisesTinyResolutionsAndDropsTimeZoneTag
     EXPECT_NEAR(x, 0.5f, 1e-5);
     EXPECT_NEAR(y, 0.75f, 1e-5);
     EXPECT_TRUE(FindImageRecord(id)->Modified);
-    gp::PropertyItem item;
-    EXPECT_FALSE(ReadPropertyTag(id, 0x882A, item));
+    EXPECT_FALSE(CreatePropertyItem(id, 0x882A));
 
     // Ordinary resolutions are left alone.
     ImageId plain = colourImage();

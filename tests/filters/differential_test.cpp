@@ -1,6 +1,7 @@
 // The engine's operations against the plain scalar references: bit-identical pixels,
 // outcomes and failures, for many widths, heights and thread counts.
 
+#include "filters/filter_engine.h"
 #include "filters/filters.h"
 #include "tests/filters/filter_fixtures.h"
 #include "tests/filters/reference.h"
@@ -210,10 +211,16 @@ TEST_P(Differential, MatchesScalarReferenceForAnyWidthAndThreadCount) {
                 std::vector<uint32_t> input = pixelsFor(sel, w, h, ++seed);
                 Result expected =
                     runWith(ref::runFilterOperation, sel, input, w, h, params, context);
-                for (int threads : {1, 2, 8}) {
+                for (int run = 0; run < 4; ++run) {
+                    // Thread counts 1, 2 and 8 on the fastest variants, and 2 threads on
+                    // the generic ones.
+                    const int threads = run == 3 ? 2 : (run == 0 ? 1 : (run == 1 ? 2 : 8));
                     SetFilterThreadCount(threads);
+                    fx::forceGenericPath(run == 3);
                     Result actual = runWith(runFilterOperation, sel, input, w, h, params, context);
-                    SCOPED_TRACE(describe(sel, w, h, threads, params, context));
+                    fx::forceGenericPath(false);
+                    SCOPED_TRACE(describe(sel, w, h, threads, params, context) +
+                                 (run == 3 ? " generic" : ""));
                     ASSERT_EQ(expected.ok, actual.ok);
                     if (!expected.ok) {
                         continue;
@@ -239,13 +246,15 @@ INSTANTIATE_TEST_SUITE_P(AllSelectors, Differential, ::testing::Range(0, 72),
 TEST(DifferentialLarge, InPlaceAndRankFiltersOnAWideImage) {
     // Large enough that the wavefront and the row ranges really split the work.
     const int32_t w = 1999, h = 61;
-    for (int32_t sel : {1, 3, 5, 6, 33, 61, 24, 25, 13, 8, 10, 20, 58, 17}) {
+    for (int32_t sel : {1, 3, 5, 6, 33, 61, 63, 24, 25, 27, 13, 8, 10, 20, 58, 17}) {
         std::vector<uint32_t> input = randomPixels(w, h, 99 + sel);
         FilterParams params = P(sel == 33 ? 60 : 4);
         Result expected = runWith(ref::runFilterOperation, sel, input, w, h, params, {});
         for (int threads : {2, 8}) {
             SetFilterThreadCount(threads);
+            fx::forceGenericPath(threads == 2);
             Result actual = runWith(runFilterOperation, sel, input, w, h, params, {});
+            fx::forceGenericPath(false);
             ASSERT_EQ(expected.ok, actual.ok) << sel;
             ASSERT_EQ(expected.pixels, actual.pixels)
                 << "selector " << sel << " threads " << threads;

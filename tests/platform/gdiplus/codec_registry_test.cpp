@@ -119,6 +119,39 @@ TEST(BmpDecoder, HonoursShortColourTablesAndTopDownRows) {
     EXPECT_NEAR(f.dpiX, 96.0, 0.1);
 }
 
+TEST(BmpDecoder, ExpandsRle4RunsAbsoluteRunsAndDeltas) {
+    std::vector<uint8_t> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 118, 0, 0, 0};
+    codec::put32(bmp, 40);
+    codec::put32(bmp, 4);
+    codec::put32(bmp, 3);
+    codec::put16(bmp, 1);
+    codec::put16(bmp, 4);
+    codec::put32(bmp, 2); // BI_RLE4
+    for (int i = 0; i < 5; ++i)
+        codec::put32(bmp, 0);
+    for (uint32_t i = 0; i < 16; ++i)
+        codec::put32(bmp, i * 0x101010);
+    // Bottom row: a run; middle row: an absolute run of three and a run of one; top row: a
+    // delta of two pixels and a run, then the end of the bitmap.
+    bmp.insert(bmp.end(),
+               {4, 0x12, 0, 0, 0, 3, 0x34, 0x50, 1, 0x60, 0, 0, 0, 2, 2, 0, 2, 0x77, 0, 1});
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(bmp, image), Ok);
+    const FrameData& f = image.frames[0];
+    ASSERT_EQ(f.format, PixelFormat4bppIndexed);
+    auto pixel = [&](int x, int y) {
+        uint8_t b = f.pixels[size_t(y) * size_t(f.stride) + size_t(x / 2)];
+        return (x & 1) ? (b & 0xF) : (b >> 4);
+    };
+    const int expected[3][4] = {{0, 0, 7, 7}, {3, 4, 5, 6}, {1, 2, 1, 2}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(pixel(x, y), expected[y][x]) << x << "," << y;
+    // Without its end-of-bitmap code the data is truncated.
+    bmp.resize(bmp.size() - 2);
+    EXPECT_EQ(decodeImage(bmp, image), UnknownImageFormat);
+}
+
 } // namespace
 } // namespace gp
 

@@ -180,3 +180,29 @@ TEST(Encoders, RefuseUnknownClassIdsAndInconsistentFrames) {
 
 } // namespace
 } // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(Encoders, IndexedFramesWithMissingOrShortPalettesStillMakeValidFiles) {
+    FrameData frame = test::makeFrame(test::makePattern(20, 10), PixelFormat8bppIndexed);
+    frame.palette.entries.clear();
+    for (const char* encoder : {"BMP", "PNG", "TIFF", "GIF"}) {
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(encodeImage(test::encoderFor(encoder), frame, nullptr, bytes), Ok) << encoder;
+        test::Rgba theirs;
+        EXPECT_TRUE(test::magickDecode(bytes, theirs)) << encoder;
+    }
+    // Four entries, but the pixels use indices up to 255.
+    frame.palette = codec::greyPalette(4);
+    std::vector<uint8_t> png;
+    ASSERT_EQ(encodeImage(test::encoderFor("PNG"), frame, nullptr, png), Ok);
+    test::Rgba theirs;
+    ASSERT_TRUE(test::magickDecode(png, theirs));
+    DecodedImage ours;
+    ASSERT_EQ(decodeImage(png, ours), Ok);
+    EXPECT_EQ(test::maxDifference(test::toRgba(ours.frames[0]), theirs), 0);
+}
+
+} // namespace
+} // namespace gp

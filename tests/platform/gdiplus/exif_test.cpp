@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace gp {
 namespace {
 
@@ -155,6 +157,165 @@ TEST(Resolution, MissingResolutionReadsNinetySixAndJfifUnitsConvert) {
     EXPECT_NEAR(image.frames[0].dpiY, 100, 0.5);
     EXPECT_NE(item(image.frames[0], 0x011A), nullptr);
     EXPECT_EQ(image.frameDimension, codec::FrameDimensionPage);
+}
+
+} // namespace
+} // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(TiffTags, PropertyItemsAreWrittenBackExceptStructuralOnes) {
+    FrameData frame = test::makeFrame(test::makePattern(12, 10), PixelFormat24bppRGB);
+    const uint8_t comment[] = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'h', 'i'};
+    const uint8_t profile[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    frame.properties = {codec::makeAscii(0x010E, "a description"),
+                        codec::makeAscii(0x0131, "Tavimo"),
+                        codec::makeShort(0x0112, 3),
+                        codec::makeItem(0x9286, PropertyTagTypeUndefined, comment, sizeof comment),
+                        codec::makeRational(0x829A, 1, 4),
+                        codec::makeItem(0x8773, PropertyTagTypeUndefined, profile, sizeof profile),
+                        codec::makeLong(0x0100, 9999),
+                        codec::makeShort(0x013D, 2),
+                        codec::makeLong(0x5100, 10)};
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(encodeImage(test::encoderFor("TIFF"), frame, nullptr, bytes), Ok);
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(bytes, image), Ok);
+    const FrameData& f = image.frames[0];
+    EXPECT_EQ(f.width, 12);
+    EXPECT_EQ(text(item(f, 0x010E)), "a description");
+    EXPECT_EQ(text(item(f, 0x0131)), "Tavimo");
+    ASSERT_NE(item(f, 0x0112), nullptr);
+    EXPECT_EQ(item(f, 0x0112)->value, (std::vector<uint8_t>{3, 0}));
+    ASSERT_NE(item(f, 0x9286), nullptr);
+    EXPECT_EQ(item(f, 0x9286)->value, std::vector<uint8_t>(comment, comment + sizeof comment));
+    ASSERT_NE(item(f, 0x829A), nullptr);
+    uint32_t r[2];
+    std::memcpy(r, item(f, 0x829A)->value.data(), 8);
+    EXPECT_DOUBLE_EQ(double(r[0]) / r[1], 0.25);
+    ASSERT_NE(item(f, 0x8773), nullptr);
+    EXPECT_EQ(item(f, 0x8773)->value, std::vector<uint8_t>(profile, profile + sizeof profile));
+    ASSERT_NE(item(f, 0x0100), nullptr);
+    EXPECT_EQ(item(f, 0x0100)->value[0], 12); // regenerated from the frame
+    EXPECT_EQ(item(f, 0x013D), nullptr);
+    EXPECT_EQ(item(f, 0x5100), nullptr);
+}
+
+TEST(Icm, EmbeddedProfilesConvertToSrgbOnlyWhenAsked) {
+    const std::string adobe = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
+    const std::string srgb = "/usr/share/color/icc/sRGB.icc";
+    if (!std::filesystem::exists(adobe) || !std::filesystem::exists(srgb))
+        GTEST_SKIP() << "icc-profiles-free is not installed";
+    for (const char* ext : {"png", "jpg", "tif"}) {
+        std::vector<uint8_t> wide =
+            test::magickMake("-size 16x16 xc:'rgb(60,170,90)' -depth 8 -profile " + adobe, ext);
+        DecodedImage plain, managed;
+        ASSERT_EQ(decodeImage(wide, plain), Ok) << ext;
+        DecodeOptions icm;
+        icm.applyIcm = true;
+        ASSERT_EQ(decodeImage(wide, managed, icm), Ok) << ext;
+        EXPECT_NE(item(plain.frames[0], 0x8773), nullptr) << ext;
+        EXPECT_GT(
+            test::maxDifference(test::toRgba(plain.frames[0]), test::toRgba(managed.frames[0])), 10)
+            << ext;
+        std::vector<uint8_t> same =
+            test::magickMake("-size 16x16 xc:'rgb(60,170,90)' -depth 8 -profile " + srgb, ext);
+        ASSERT_EQ(decodeImage(same, plain), Ok);
+        ASSERT_EQ(decodeImage(same, managed, icm), Ok);
+        EXPECT_LE(
+            test::maxDifference(test::toRgba(plain.frames[0]), test::toRgba(managed.frames[0])), 2)
+            << ext;
+    }
+}
+
+} // namespace
+} // namespace gp
+
+#include <cstdio>
+#include <jpeglib.h>
+#include <lcms2.h>
+
+namespace gp {
+namespace {
+
+// A CMYK input profile whose table sends every colour to one neutral grey, so that its use
+// shows in the pixels.
+std::vector<uint8_t> flatGreyCmykProfile() {
+    cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(p, 2.1);
+    cmsSetDeviceClass(p, cmsSigInputClass);
+    cmsSetColorSpace(p, cmsSigCmykData);
+    cmsSetPCS(p, cmsSigLabData);
+    cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 2, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(
+        clut,
+        [](const cmsUInt16Number[], cmsUInt16Number out[], void*) -> cmsInt32Number {
+            out[0] = out[1] = out[2] = 0x8000;
+            return TRUE;
+        },
+        nullptr, 0);
+    cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, clut);
+    cmsWriteTag(p, cmsSigAToB0Tag, pipeline);
+    cmsPipelineFree(pipeline);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(p, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(p, bytes.data(), &size);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
+std::vector<uint8_t> cmykJpeg(const std::vector<uint8_t>& profile) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 16;
+    c.image_height = 8;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    jpeg_write_icc_profile(&c, profile.data(), unsigned(profile.size()));
+    std::vector<uint8_t> row(16 * 4);
+    for (int x = 0; x < 16; ++x) {
+        row[4 * x] = uint8_t(255 - x * 16); // Adobe CMYK is stored inverted
+        row[4 * x + 1] = 255;
+        row[4 * x + 2] = uint8_t(x * 16);
+        row[4 * x + 3] = 255;
+    }
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+TEST(Icm, CmykJpegsGoThroughTheirCmykProfile) {
+    std::vector<uint8_t> jpeg = cmykJpeg(flatGreyCmykProfile());
+    DecodedImage plain, managed;
+    ASSERT_EQ(decodeImage(jpeg, plain), Ok);
+    DecodeOptions icm;
+    icm.applyIcm = true;
+    ASSERT_EQ(decodeImage(jpeg, managed, icm), Ok);
+    ASSERT_EQ(managed.frames[0].format, PixelFormat24bppRGB);
+    const test::Rgba grey = test::toRgba(managed.frames[0]);
+    for (size_t i = 0; i < grey.pixels.size(); i += 4) {
+        EXPECT_EQ(grey.pixels[i], grey.pixels[0]);
+        EXPECT_NEAR(grey.pixels[i + 1], grey.pixels[i], 1);
+        EXPECT_NEAR(grey.pixels[i + 2], grey.pixels[i], 1);
+    }
+    // Without ICM the plain CMYK arithmetic gives colours.
+    EXPECT_GT(test::maxDifference(test::toRgba(plain.frames[0]), grey), 50);
 }
 
 } // namespace

@@ -158,6 +158,28 @@ TEST(Resample, ResultsDoNotDependOnTheThreadCount) {
     }
 }
 
+TEST(Resample, FastBilinearStaysWithinOneLevelOfTheGenericPath) {
+    Buffer src(97, 61);
+    std::mt19937 rng(3);
+    for (auto& p : src.px)
+        p = rng() | (rng() % 3 == 0 ? 0xFF000000u : 0); // some opaque, some translucent
+    for (auto geometry : {request(0, 0, 97, 61, 0, 0, 300, 200, ResampleFilter::Bilinear),
+                          request(1.5, 2, 90, 50, 3, 1, 23, 17, ResampleFilter::Bilinear),
+                          request(0, 0, 97, 61, 50, 0, -50, 40, ResampleFilter::Bilinear, false)}) {
+        // Compared premultiplied: straight alpha would magnify rounding at low alpha.
+        Buffer fast(300, 200), generic(300, 200);
+        ASSERT_TRUE(resampleDraw(src.view(), fast.target(PixelLayout::PARGB32), geometry));
+        test::ForceGenericResample(true);
+        ASSERT_TRUE(resampleDraw(src.view(), generic.target(PixelLayout::PARGB32), geometry));
+        test::ForceGenericResample(false);
+        for (size_t i = 0; i < fast.px.size(); ++i)
+            for (int c = 0; c < 32; c += 8) {
+                int a = int((fast.px[i] >> c) & 0xFF), b = int((generic.px[i] >> c) & 0xFF);
+                ASSERT_LE(std::abs(a - b), 1) << i << " channel " << c;
+            }
+    }
+}
+
 TEST(Resample, MirrorsOnNegativeDestinationSize) {
     Buffer src = checker(4, 3);
     Buffer dst(4, 3);

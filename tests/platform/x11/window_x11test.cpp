@@ -16,23 +16,27 @@ namespace {
 class Xvfb {
 public:
     Xvfb() {
-        for (int n = 90; n < 99 && m_pid <= 0; ++n) {
-            std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            if (access(lock.c_str(), F_OK) == 0)
-                continue;
-            m_display = ":" + std::to_string(n);
-            m_pid = fork();
-            if (m_pid == 0) {
-                execlp("Xvfb", "Xvfb", m_display.c_str(), "-screen", "0", "320x240x24",
-                       "-nolisten", "tcp", static_cast<char*>(nullptr));
-                _exit(127);
-            }
+        // -displayfd lets the server pick a free display and tell us which, so parallel
+        // test programs never race for a display number.
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
         }
-        for (int i = 0; i < 100; ++i) { // up to 5 s for the server to come up
-            if (auto w = x11::Window::open(1, 1, "probe", m_display.c_str()))
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty())
+            m_display = ":" + number;
     }
     ~Xvfb() {
         if (m_pid > 0) {

@@ -218,8 +218,8 @@ TEST_F(KelvraTest, InfoHeaderPaletteAndPhotometric) {
     uint32_t* palette = K().KELVRA_GetPalette(mono);
     ASSERT_NE(palette, nullptr);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(info) + 40, reinterpret_cast<uint8_t*>(palette));
-    palette[0] = 0x00000000;
-    palette[1] = 0x00FFFFFF;
+    EXPECT_EQ(palette[0], 0x00000000u) << "raw indexed bits get a grey ramp";
+    EXPECT_EQ(palette[1], 0x00FFFFFFu);
     EXPECT_EQ(K().KELVRA_GetPhotoMetric(mono), KELVRA_PM_MINISBLACK);
     palette[0] = 0x00FFFFFF;
     palette[1] = 0x00000000;

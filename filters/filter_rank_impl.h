@@ -1,0 +1,135 @@
+// Rank filters (median, minimum, maximum, morphological edge) and the edge-preserving
+// 5x5 smoothing. All read the unchanged source copy and write the pixel buffer's interior,
+// eight pixels at a time in byte lanes; the frame and alpha keep their values.
+//
+// Compiled once per instruction-set variant (filter_rank.cpp, filter_rank_avx2.cpp), each
+// inside its own namespace so that no inline function is shared between the variants.
+// Every standard and engine header is included before, outside the variant's target.
+
+#include "filters/filter_simd.h"
+
+namespace tavimo::fx::TAVIMO_RANK_NS {
+
+namespace {
+
+// Calls kernel(window) for every interior pixel group, where window[r * (2R+1) + c] is the
+// source at row offset r - R and column offset c - R of the group's pixels, and writes
+// the kernel's blue, green and red lanes into the pixel buffer.
+template <int R, class Kernel> void windowFilter(PixelFrame& f, Kernel kernel) {
+    constexpr int kSide = 2 * R + 1;
+    const int32_t w = f.width, h = f.height;
+    if (w < kSide || h < kSide) {
+        return;
+    }
+    parallelRows(R, h - R, rowGrain(w), [&](int32_t y0, int32_t y1) {
+        VBytes window[kSide * kSide];
+        for (int32_t y = y0; y < y1; ++y) {
+            uint32_t* out = f.pixels + static_cast<int64_t>(y) * w;
+            for (int32_t x = R; x < w - R; x += kLanePixels) {
+                const int n = std::min<int32_t>(kLanePixels, w - R - x);
+                for (int r = 0; r < kSide; ++r) {
+                    const uint32_t* row = f.source + static_cast<int64_t>(y + r - R) * w + x - R;
+                    for (int c = 0; c < kSide; ++c) {
+                        window[r * kSide + c] = loadPixels(row + c, n);
+                    }
+                }
+                VBytes result = kernel(window);
+                storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
+            }
+        }
+    });
+}
+
+using Median9 = SelectionNetwork<16, 9, 4>;
+using Median25 = SelectionNetwork<32, 25, 12>;
+
+} // namespace
+
+inline void MedianFilter3(PixelFrame& f) {
+    windowFilter<1>(f, [](VBytes* win) {
+        VBytes v[16];
+        for (int i = 0; i < 9; ++i) {
+            v[Median9::kPad + i] = win[i];
+        }
+        return Median9::select(v);
+    });
+}
+
+inline void MedianFilter5(PixelFrame& f) {
+    windowFilter<2>(f, [](VBytes* win) {
+        VBytes v[32];
+        for (int i = 0; i < 25; ++i) {
+            v[Median25::kPad + i] = win[i];
+        }
+        return Median25::select(v);
+    });
+}
+
+inline void MinimumFilter3(PixelFrame& f) {
+    windowFilter<1>(f, [](VBytes* win) {
+        VBytes m = win[0];
+        for (int i = 1; i < 9; ++i) {
+            m = vmin(m, win[i]);
+        }
+        return m;
+    });
+}
+
+inline void MaximumFilter3(PixelFrame& f) {
+    windowFilter<1>(f, [](VBytes* win) {
+        VBytes m = win[0];
+        for (int i = 1; i < 9; ++i) {
+            m = vmax(m, win[i]);
+        }
+        return m;
+    });
+}
+
+inline void MorphologicalEdge3(PixelFrame& f) {
+    // The window holds the pixel itself, so its value minus the minimum never goes
+    // below 0 and needs no clamp.
+    windowFilter<1>(f, [](VBytes* win) {
+        VBytes m = win[0];
+        for (int i = 1; i < 9; ++i) {
+            m = vmin(m, win[i]);
+        }
+        return win[4] - m;
+    });
+}
+
+inline void EdgePreservingSmooth5(PixelFrame& f) {
+    windowFilter<2>(f, [](VBytes* win) {
+        // Sub-windows 1 to 4: upper-left, upper-right, lower-left, lower-right, each 3x3
+        // and each holding the centre. Means are truncated; the strictly smallest
+        // deviation wins, so ties go to the lower-numbered sub-window. Each sub-window
+        // widens its nine values afresh, which keeps few vectors alive at a time.
+        constexpr int kTop[4] = {0, 0, 2, 2};
+        constexpr int kLeft[4] = {0, 2, 0, 2};
+        VWords bestMean{}, bestDev{};
+        for (int k = 0; k < 4; ++k) {
+            VWords v[9];
+            VWords sum{};
+            for (int i = 0; i < 9; ++i) {
+                v[i] =
+                    __builtin_convertvector(win[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3], VWords);
+                sum += v[i];
+            }
+            VWords mean = sum / 9;
+            VWords dev{};
+            for (int i = 0; i < 9; ++i) {
+                dev += vmax(v[i], mean) - vmin(v[i], mean);
+            }
+            if (k == 0) {
+                bestMean = mean;
+                bestDev = dev;
+            } else {
+                auto better = dev < bestDev;
+                bestMean = better ? mean : bestMean;
+                bestDev = better ? dev : bestDev;
+            }
+        }
+        return __builtin_convertvector(bestMean, VBytes);
+    });
+}
+
+} // namespace tavimo::fx::TAVIMO_RANK_NS

@@ -12,6 +12,7 @@
 #include "platform/win/codepage.h"
 #include "platform/win/files.h"
 #include "tests/support/activex_host.h"
+#include "tests/support/gdiplus_codec_fixtures.h"
 #include "tests/support/viewer_fixtures.h"
 #include "viewer/ImageBox.h"
 #include "viewer/class_ids.h"
@@ -473,6 +474,103 @@ TEST_F(ImageBoxView, TerminateStopsTheQualityTimer) {
     b.Terminate();
     host.advance(3000);
     EXPECT_TRUE(events(*c).empty());
+}
+
+TEST_F(ImageBoxView, GifFramesGiveDelaysInMilliseconds) {
+    auto* c = make(100, 100);
+    ImageBox& b = box(*c);
+    auto gif = gp::test::magickMake("-size 8x8 -delay 10 xc:red -delay 0 xc:blue -delay 20 "
+                                    "xc:green -loop 0",
+                                    "gif");
+    ASSERT_FALSE(gif.empty()) << "ImageMagick's convert is needed";
+    std::string path = (dir / "anim.gif").string();
+    ASSERT_TRUE(win::writeWholeFile(path, gif));
+    b.put_AnimateGIF(true);
+    ASSERT_EQ(b.DisplayFromFile(path), QuennetStatus::OK);
+    EXPECT_EQ(b.get_PageCount(), 3);
+    EXPECT_TRUE(b.state().m_IsAnimatedGif);
+    // A delay of 0 is a quarter second.
+    EXPECT_EQ(b.state().m_FrameDelays, (std::vector<int32_t>{100, 250, 200}));
+    // Loading the next image stops playback but leaves AnimateGIF as the host set it.
+    ASSERT_EQ(b.DisplayFromFile(bmp("a.bmp", 8, 8)), QuennetStatus::OK);
+    EXPECT_FALSE(b.state().m_IsAnimatedGif);
+    EXPECT_TRUE(b.get_AnimateGIF());
+    auto single = gp::test::magickMake("-size 8x8 xc:red", "gif");
+    ASSERT_TRUE(win::writeWholeFile(path, single));
+    ASSERT_EQ(b.DisplayFromFile(path), QuennetStatus::OK);
+    EXPECT_EQ(b.get_PageCount(), 1);
+    EXPECT_FALSE(b.state().m_IsAnimatedGif);
+}
+
+TEST_F(ImageBoxView, DrawingSpeedKeepsAPremultipliedCopy) {
+    auto* c = make(100, 100);
+    ImageBox& b = box(*c);
+    b.put_OptimizeDrawingSpeed(true);
+    ASSERT_EQ(b.DisplayFromFile(bmp("a.bmp", 40, 40)), QuennetStatus::OK);
+    int32_t work = b.state().m_WorkImageId;
+    ASSERT_NE(work, 0);
+    EXPECT_NE(work, b.GetNativeImage());
+    EXPECT_EQ(b.state().m_WorkFrame, 1);
+    EXPECT_EQ(pixel(*c, 31, 31), 0xFFFF0000u); // (1, 1) of the image, placed at 30, 30
+    b.Redraw();
+    EXPECT_NE(b.state().m_WorkImageId, 0);
+    b.CloseImage();
+    EXPECT_EQ(FindImageRecord(work), nullptr); // the control's own copy goes with it
+}
+
+TEST_F(ImageBoxView, KeepImagePositionCarriesTheScrollToTheNextImage) {
+    auto* c = make(200, 200);
+    ImageBox& b = box(*c);
+    b.put_KeepImagePosition(true);
+    ASSERT_EQ(b.DisplayFromFile(bmp("a.bmp", 400, 300)), QuennetStatus::OK);
+    b.SetHVScrollBarPosition(200, 100);
+    ASSERT_EQ(b.DisplayFromFile(bmp("b.bmp", 400, 300)), QuennetStatus::OK);
+    EXPECT_EQ(b.GetHScrollBarPosition(), 200);
+    EXPECT_EQ(b.GetVScrollBarPosition(), 100);
+    b.put_KeepImagePosition(false);
+    ASSERT_EQ(b.DisplayFromFile(bmp("c.bmp", 400, 300)), QuennetStatus::OK);
+    EXPECT_EQ(b.GetHScrollBarPosition(), 108); // realigned to the centre
+}
+
+TEST_F(ImageBoxView, PictureModeGammaAndABadGamma) {
+    auto* c = make(40, 40);
+    ImageBox& b = box(*c);
+    std::string p = (dir / "grey.png").string();
+    ASSERT_TRUE(viewer_test::writePng(p, 40, 40, [](int, int) { return 0xFF404040u; }));
+    ASSERT_EQ(b.DisplayFromFile(p), QuennetStatus::OK);
+    EXPECT_EQ(pixel(*c, 10, 10), 0xFF404040u);
+    b.put_ForcePictureMode(true);
+    b.Redraw();
+    EXPECT_FALSE(b.AutoRedraw());
+    ASSERT_TRUE(b.picture());
+    EXPECT_EQ(pixel(*c, 10, 10), 0xFF404040u);
+    // Gamma 0.5 brightens: 255 * (64 / 255) ^ 0.5 = 127.7.
+    b.put_gamma(0.5f);
+    b.Redraw();
+    uint32_t g = pixel(*c, 10, 10) & 0xFF;
+    EXPECT_NEAR(static_cast<int>(g), 128, 2);
+    b.put_ForcePictureMode(false);
+    b.Redraw();
+    EXPECT_NEAR(static_cast<int>(pixel(*c, 10, 10) & 0xFF), 128, 2);
+    // A gamma that is not above 0 cannot be drawn: reported, and the status kept.
+    b.put_SilentMode(true);
+    b.put_gamma(0.0f);
+    b.Redraw();
+    EXPECT_EQ(b.GetStat(), QuennetStatus::InvalidParameter);
+    EXPECT_TRUE(host.messages().empty());
+}
+
+TEST_F(ImageBoxView, MembersAfterTheLastUserStoppedGdiPlus) {
+    auto* c = make(100, 100);
+    ImageBox& b = box(*c);
+    std::string path = bmp("a.bmp", 20, 20);
+    b.Terminate();
+    // The image core's answer without GDI+ (the loaders all refuse); no crash, no image.
+    EXPECT_NE(b.DisplayFromFile(path), QuennetStatus::OK);
+    b.SetZoom(50);
+    b.Redraw();
+    b.CloseImage();
+    EXPECT_EQ(b.GetNativeImage(), 0);
 }
 
 } // namespace

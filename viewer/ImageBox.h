@@ -208,6 +208,7 @@ private:
     void KillFrameTimer();
     void FreeWorkImage();
     void DeleteTempCopy();
+    void StartWheelHook();
     void StopWheelHook();
     QuennetStatus notBuilt() const {
         return QuennetStatus::NotImplemented;

@@ -177,6 +177,8 @@ void ImageBox::ApplyMousePointer() {
     }
 }
 
+void ImageBox::StartWheelHook() {}
+
 void ImageBox::StopWheelHook() {
     m_s.m_WheelHooked = false;
 }

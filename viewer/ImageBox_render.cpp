@@ -238,7 +238,7 @@ void ImageBox::RenderView(int32_t id, bool qualityPass) {
                 if (st == 0) {
                     m_drawnInterpolation = interpolation;
                     if (m_s.m_EnableMouseWheel)
-                        m_s.m_WheelHooked = true;
+                        StartWheelHook();
                     raise(ImageBoxEvent::Display);
                     Refresh();
                     if (!qualityPass && m_s.m_ViewerQualityAuto)

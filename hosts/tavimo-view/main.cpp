@@ -267,9 +267,31 @@ private:
         if (!m_window)
             return;
         ax::SurfacePtr s = m_control->control->snapshot();
-        if (s)
-            m_window->present(s->bits(), s->width(), s->height(), s->stride());
+        if (!s)
+            return;
+        if (m_control->control->BackStyle() == 0)
+            overHostBackground(*s);
+        m_window->present(s->bits(), s->width(), s->height(), s->stride());
         m_presented = m_control->site->invalidations;
+    }
+
+    // A transparent control shows the host behind it: here a plain grey.
+    static void overHostBackground(win::GdiSurface& s) {
+        constexpr uint32_t kHost = 0xC0C0C0;
+        for (int y = 0; y < s.height(); ++y) {
+            uint32_t* row = ax::pixelRow(s, y);
+            for (int x = 0; x < s.width(); ++x) {
+                const uint32_t p = row[x], a = p >> 24;
+                if (a == 255)
+                    continue;
+                uint32_t out = 0xFF000000u;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    uint32_t c = (p >> shift) & 0xFF, h = (kHost >> shift) & 0xFF;
+                    out |= ((c * a + h * (255 - a) + 127) / 255) << shift;
+                }
+                row[x] = out;
+            }
+        }
     }
 
     void runOnce(int timeoutMs) {

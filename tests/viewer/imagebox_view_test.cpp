@@ -573,4 +573,40 @@ TEST_F(ImageBoxView, MembersAfterTheLastUserStoppedGdiPlus) {
     EXPECT_EQ(b.GetNativeImage(), 0);
 }
 
+TEST_F(ImageBoxView, ZoomModesDrawAtHandComputedPlaces) {
+    // A 40 x 20 image in a 100 x 80 view.
+    struct Row {
+        int32_t mode;
+        double zoom;
+        int32_t width, height, left, top;
+    } rows[] = {
+        {1, 1.0, 40, 20, 30, 30},
+        {2, 2.5, 100, 50, 0, 15},
+        {3, 2.5, 100, 50, 0, 15},
+        // Height 80 makes it 160 wide; the horizontal bar leaves 63, still too wide.
+        {5, 3.15, 126, 63, -13, 0},
+        {6, 4.0, 100, 80, 0, 0},
+    };
+    auto* c = make(100, 80);
+    ImageBox& b = box(*c);
+    ASSERT_EQ(b.DisplayFromFile(bmp("small.bmp", 40, 20)), QuennetStatus::OK);
+    for (const Row& r : rows) {
+        b.put_ZoomMode(r.mode);
+        EXPECT_DOUBLE_EQ(b.get_ZOOM(), r.zoom) << r.mode;
+        EXPECT_EQ(b.state().m_ZoomedWidth, r.width) << r.mode;
+        EXPECT_EQ(b.state().m_ZoomedHeight, r.height) << r.mode;
+        EXPECT_EQ(b.GetImageLeft(), r.left) << r.mode;
+        EXPECT_EQ(b.GetImageTop(), r.top) << r.mode;
+        // The corners that are in view show the image's corner colours.
+        int x0 = std::max(r.left, 0), y0 = std::max(r.top, 0);
+        EXPECT_EQ(pixel(*c, x0, y0), 0xFFFF0000u) << r.mode;
+        if (r.left >= 0) {
+            EXPECT_EQ(pixel(*c, r.left + r.width - 1, r.top + r.height - 1), 0xFFFFFF00u) << r.mode;
+        }
+        if (r.top > 0) {
+            EXPECT_EQ(pixel(*c, 50, r.top - 1), 0xFF000000u) << r.mode; // back colour
+        }
+    }
+}
+
 } // namespace

@@ -41,6 +41,7 @@ protected:
             GTEST_SKIP() << "ImageMagick's convert is not installed";
         m_tmp.emplace();
         testing::CoreSessionTest::SetUp();
+        useRealPlugin();
         m_tiff = testing::makeThreePageTiff(m_fixtures);
         ASSERT_FALSE(m_tiff.empty());
     }

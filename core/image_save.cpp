@@ -4,6 +4,7 @@
 #include "core/image_convert.h"
 #include "core/image_info.h"
 #include "core/plugin.h"
+#include "core/plugin_metadata.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win/files.h"
 #include "platform/win/global_memory.h"
@@ -250,6 +251,7 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
                 bitmap = converted;
             }
         }
+        WriteMetadataToPlugin(id, bitmap);
         return OK;
     } catch (const std::bad_alloc&) {
         return OutOfMemory;

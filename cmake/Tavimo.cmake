@@ -36,11 +36,17 @@ function(tavimo_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tavimo_test_support GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    # Each variable is its own ENVIRONMENT value: a list in one value would be split at
+    # its semicolons on the way into the discovered tests' properties.
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES LABELS "${ARG_LABELS}"
-                   ENVIRONMENT "TAVIMO_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVIMO_BINARY_DIR=${PROJECT_BINARY_DIR};TAVIMO_PLUGIN_PATH=${PROJECT_BINARY_DIR}/plugins")
+                   ENVIRONMENT "TAVIMO_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+                   ENVIRONMENT_MODIFICATION
+                       "TAVIMO_BINARY_DIR=set:${PROJECT_BINARY_DIR}"
+                   ENVIRONMENT_MODIFICATION
+                       "TAVIMO_PLUGIN_PATH=set:${PROJECT_BINARY_DIR}/plugins")
 endfunction()
 
 function(tavimo_test_dir name)

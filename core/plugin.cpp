@@ -43,6 +43,7 @@ const LoadedPlugin& loadedPlugin() {
 }
 
 thread_local const KelvraApi* t_override = nullptr;
+thread_local bool t_absent = false;
 
 } // namespace
 
@@ -64,6 +65,8 @@ void registerPluginVersion() {
 const KelvraApi* plugin() {
     if (t_override)
         return t_override;
+    if (t_absent)
+        return nullptr;
     const LoadedPlugin& loaded = loadedPlugin();
     return loaded.complete ? &loaded.table : nullptr;
 }
@@ -73,6 +76,8 @@ bool PluginAvailable() { return win::Val(PluginVersionText()) != 0; }
 namespace test {
 
 void SetPluginTable(const KelvraApi* table) { t_override = table; }
+
+void SetPluginAbsent(bool absent) { t_absent = absent; }
 
 } // namespace test
 

@@ -32,6 +32,10 @@ namespace test {
 // Replaces the plug-in seen by this thread (a fake table); null goes back to the real one.
 void SetPluginTable(const KelvraApi* table);
 
+// Makes this thread see no plug-in at all (as on a machine without libkelvra.so), until
+// called again with false. A fake table installed with SetPluginTable still wins.
+void SetPluginAbsent(bool absent);
+
 } // namespace test
 
 } // namespace tavimo

@@ -258,6 +258,9 @@ private:
 
     // Object writer.
     int beginObject(int number);
+    // True when `count` more objects fit the 16-bit object numbers; members that write
+    // several objects check first, so none is left half written.
+    bool haveObjects(int count) const;
     // Takes the next object number for an object written later.
     int reserveObject();
     void writeEndObj() { writeLine("endobj"); }

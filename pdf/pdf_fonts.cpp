@@ -55,6 +55,8 @@ std::int32_t cPDF::LoadFont(const std::string& BaseFont, bool bBold, bool bItali
                 return 0;
         }
 
+        if (!haveObjects(program.empty() ? 2 : 3))
+            return 0;
         FontRecord record;
         record.name = installed;
         if (bBold || bItalic)

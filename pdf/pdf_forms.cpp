@@ -14,6 +14,8 @@ void cPDF::StartObject(const std::string& name, std::int32_t Options) {
             initPdfFile();
         if (m_formOpen)
             endForm();
+        if (!haveObjects(2))
+            return;
         std::string pdfName = EscapeName(ToAnsi(name));
         // The form is written whole at EndObject, so objects written meanwhile (pages, fonts)
         // never land inside its stream; its two numbers are taken now.
@@ -51,7 +53,9 @@ void cPDF::endForm() {
         content = encryptFor(n, content);
     beginObject(n);
     writeLine(m_formHead);
-    writeRaw(content);
+    // The line end after the data is not part of it: readers (and PDF/A) expect one before
+    // "endstream" outside the stream's length.
+    writeBytes(content);
     writeLine("endstream");
     writeEndObj();
     beginObject(n + 1);

@@ -80,6 +80,8 @@ std::int32_t cPDF::AddImageData(const PdfImageData& image) {
         }
         if (indexed && image.palette.size() > (std::size_t(1) << image.depth))
             return 0;
+        if (!haveObjects(indexed ? 2 : 1))
+            return 0;
         std::string name = "Img" + IntText(std::int64_t(m_images.size()) + 1);
         if (!writeImageObject(image, name))
             return 0;

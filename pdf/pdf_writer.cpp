@@ -152,6 +152,11 @@ int cPDF::beginObject(int number) {
     return number;
 }
 
+bool cPDF::haveObjects(int count) const {
+    // The open page's two objects are spoken for.
+    return m_highest + count + (m_pageOpen ? 2 : 0) <= kMaxObjectNumber;
+}
+
 int cPDF::reserveObject() {
     if (!m_file)
         return 0;
@@ -273,7 +278,8 @@ std::int16_t cPDF::BeginPage() {
             initPdfFile();
         if (m_pageOpen)
             endPage();
-        if (m_pages >= kMaxObjectNumber)
+        // A page takes two objects when it ends; one that could not be written is not begun.
+        if (m_pages >= kMaxObjectNumber || !haveObjects(2))
             return 0;
         beginPageBody();
         return m_pages;

@@ -87,6 +87,44 @@ void writeVectorDocument(const std::string& path, bool compress = true) {
     pdf.ClosePdfFile();
 }
 
+// An A4 page at 300 dpi in RGB: smooth gradients with some noise, like a scan.
+constexpr int kImageWidth = 2480, kImageHeight = 3508, kImagePages = 4;
+
+const std::string& scanSamples() {
+    static const std::string samples = [] {
+        std::string s(std::size_t(kImageWidth) * kImageHeight * 3, '\0');
+        std::uint32_t noise = 12345;
+        std::size_t i = 0;
+        for (int y = 0; y < kImageHeight; ++y)
+            for (int x = 0; x < kImageWidth; ++x) {
+                noise = noise * 1103515245u + 12345u;
+                int n = int((noise >> 16) & 7);
+                s[i++] = char((x * 255 / kImageWidth + n) & 0xFF);
+                s[i++] = char((y * 255 / kImageHeight + n) & 0xFF);
+                s[i++] = char(((x + y) / 24 + n) & 0xFF);
+            }
+        return s;
+    }();
+    return samples;
+}
+
+void writeImageDocument(const std::string& path, int level) {
+    tavimo::cPDF pdf;
+    pdf.NewPdf(path, "Images", "Bench", "", "", "");
+    pdf.CompressLevel(level);
+    for (int page = 0; page < kImagePages; ++page) {
+        tavimo::PdfImageData image;
+        image.width = kImageWidth;
+        image.height = kImageHeight;
+        image.depth = 24;
+        image.mode = 1;
+        image.samples = scanSamples();
+        std::int32_t id = pdf.AddImageData(image);
+        pdf.DrawImg(id, 0, 0, 595.2f, 842);
+    }
+    pdf.ClosePdfFile();
+}
+
 #ifdef TAVIMO_BENCH_HPDF
 void hpdfError(HPDF_STATUS, HPDF_STATUS, void*) {}
 
@@ -169,6 +207,21 @@ void hpdfVectorDocument(const std::string& path, bool compress = true) {
 }
 #endif
 
+// Flate images from decoded RGB samples; libharu compresses at zlib's default level (6).
+void BM_Images_cPDF(benchmark::State& state) {
+    scanSamples();
+    for (auto _ : state)
+        writeImageDocument(outputPath("images.pdf"), 6);
+}
+BENCHMARK(BM_Images_cPDF)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_ImagesLevel9_cPDF(benchmark::State& state) {
+    scanSamples();
+    for (auto _ : state)
+        writeImageDocument(outputPath("images9.pdf"), 9);
+}
+BENCHMARK(BM_ImagesLevel9_cPDF)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 void BM_Text_cPDF(benchmark::State& state) {
     for (auto _ : state)
         writeTextDocument(outputPath("text.pdf"), 0);
@@ -195,6 +248,24 @@ void BM_EncryptedText_cPDF(benchmark::State& state) {
 BENCHMARK(BM_EncryptedText_cPDF)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 #ifdef TAVIMO_BENCH_HPDF
+void BM_Images_libharu(benchmark::State& state) {
+    const std::string& samples = scanSamples();
+    for (auto _ : state) {
+        HPDF_Doc pdf = HPDF_New(hpdfError, nullptr);
+        HPDF_SetCompressionMode(pdf, HPDF_COMP_ALL);
+        for (int page = 0; page < kImagePages; ++page) {
+            HPDF_Page p = HPDF_AddPage(pdf);
+            HPDF_Image image =
+                HPDF_LoadRawImageFromMem(pdf, reinterpret_cast<const HPDF_BYTE*>(samples.data()),
+                                         kImageWidth, kImageHeight, HPDF_CS_DEVICE_RGB, 8);
+            HPDF_Page_DrawImage(p, image, 0, 0, 595.2f, 842);
+        }
+        HPDF_SaveToFile(pdf, outputPath("images-hpdf.pdf").c_str());
+        HPDF_Free(pdf);
+    }
+}
+BENCHMARK(BM_Images_libharu)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 void BM_Text_libharu(benchmark::State& state) {
     for (auto _ : state)
         hpdfTextDocument(outputPath("text-hpdf.pdf"), false);
@@ -311,11 +382,11 @@ int main(int argc, char** argv) {
     writeTextDocument(outputPath("warm-up.pdf"), 0);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* workload : {"Text", "Vector", "VectorUncompressed", "EncryptedText"})
+    for (const char* workload : {"Text", "Vector", "VectorUncompressed", "EncryptedText", "Images"})
         printRatio(reporter, workload);
-    for (const char* name :
-         {"text.pdf", "vector.pdf", "text-r3.pdf", "text-hpdf.pdf", "vector-hpdf.pdf",
-          "text-r3-hpdf.pdf", "vector-raw.pdf", "vector-raw-hpdf.pdf"})
+    for (const char* name : {"text.pdf", "vector.pdf", "text-r3.pdf", "text-hpdf.pdf",
+                             "vector-hpdf.pdf", "text-r3-hpdf.pdf", "vector-raw.pdf",
+                             "vector-raw-hpdf.pdf", "images.pdf", "images9.pdf", "images-hpdf.pdf"})
         checkWithQpdf(name);
     benchmark::Shutdown();
     return 0;

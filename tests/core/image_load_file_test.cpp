@@ -166,7 +166,10 @@ TEST_F(LoadFile, DispatcherOrder) {
 TEST_F(LoadFile, WithoutALoaderThePluginStatusComesBack) {
     std::string file = garbage();
     ImageId id = 0;
+    tavimo::test::SetPluginAbsent(true);
+    restartWithVersion("");
     EXPECT_EQ(LoadImageFromFile(id, file, false, false, true, 0, true, true), Aborted);
+    tavimo::test::SetPluginAbsent(false);
     EXPECT_EQ(ImageTableCount(), 0);
 
     // With a plug-in present, unknown content is left to GDI+, which cannot read it either.

@@ -5,6 +5,8 @@
 #include "pdf/cPDF.h"
 #include "tests/support/core_fixtures.h"
 
+#include "tests/support/core_fake_plugin.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,16 +33,17 @@ class PdfAddImage : public tavimo::testing::CoreSessionTest {
 protected:
     void SetUp() override {
         CoreSessionTest::SetUp();
-        m_api.KELVRA_VB_CompressCCITT4 = fakeCcitt;
-        m_api.KELVRA_FreeByteArray = fakeFree;
-        tavimo::test::SetPluginTable(&m_api);
+        // A whole fake plug-in, so loads that consult it find every function.
+        m_fake.table().KELVRA_VB_CompressCCITT4 = fakeCcitt;
+        m_fake.table().KELVRA_FreeByteArray = fakeFree;
+        m_fake.install();
         m_pdf = fixedWriter();
         m_path = scratchPath("add-image.pdf");
         ASSERT_TRUE(m_pdf->NewPdf(m_path, "", "", "", "", ""));
     }
     void TearDown() override {
         m_pdf.reset();
-        tavimo::test::SetPluginTable(nullptr);
+        m_fake.uninstall();
         CoreSessionTest::TearDown();
     }
     Layout close() {
@@ -48,7 +51,7 @@ protected:
         return Layout(readFile(m_path));
     }
 
-    tavimo::KelvraApi m_api;
+    tavimo::test_support::FakePlugin m_fake;
     std::unique_ptr<tavimo::cPDF> m_pdf;
     std::string m_path;
 };

@@ -278,9 +278,9 @@ TEST(PdfContent, FormsCaptureTheirDrawingAndAreDrawnOnTheirPages) {
                "7.25 15 5 12.75 5 10 c", "5 7.25 7.25 5 10 5 c", "S"});
     EXPECT_TRUE(contains(form, "<</Type/XObject/Subtype/Form/FormType 1/Name/Head#20er/BBox [0 0 "
                                "595.2 842]/Matrix [1 0 0 1 0 0]/Length 6 0 R>>stream\r\n" +
-                                   body + "endstream\r\nendobj"));
+                                   body + "\r\nendstream\r\nendobj"));
     EXPECT_TRUE(contains(layout.object(6), "6 0 obj\r\n" + std::to_string(body.size()) + "\r\n"));
-    EXPECT_TRUE(contains(layout.object(9), lines({"1 1 m", "/All Do"}) + "endstream"));
+    EXPECT_TRUE(contains(layout.object(9), lines({"1 1 m", "/All Do"}) + "\r\nendstream"));
     EXPECT_TRUE(contains(layout.object(4), "/XObject <</Head#20er 5 0 R \r/All 7 0 R \r/None 9 0 "
                                            "R \r>>"));
 

@@ -295,14 +295,22 @@ TEST_F(Validate, PdfaDocumentsPassPreflight) {
         const char* title;
         int pages;
         bool text;
-    } cases[] = {{"a-empty.pdf", "Plain", 1, false},
-                 {"a-escapes.pdf", "A (B) & <C> \\ \xE2\x82\xAC \xC3\xA9", 2, false},
-                 {"a-text.pdf", "Text", 1, true}};
+        bool form;
+    } cases[] = {{"a-empty.pdf", "Plain", 1, false, false},
+                 {"a-escapes.pdf", "A (B) & <C> \\ \xE2\x82\xAC \xC3\xA9", 2, false, false},
+                 {"a-text.pdf", "Text", 1, true, false},
+                 {"a-form.pdf", "Form", 2, false, true}};
     for (auto c : cases) {
         auto pdf = fixedWriter();
         std::string path = scratchPath(c.name);
         pdf->PdfA(true);
         ASSERT_TRUE(pdf->NewPdf(path, c.title, "Ann", "Tool", "k", "Subject"));
+        if (c.form) {
+            int font = pdf->LoadFont("DejaVu Sans", false, false);
+            pdf->StartObject("Footer", 7);
+            pdf->DrawText(72, 40, "Footer text", font, 10);
+            pdf->EndObject();
+        }
         for (int i = 0; i < c.pages; ++i)
             pdf->BeginPage();
         if (c.text) {

@@ -13,12 +13,16 @@ namespace tavimo::testing {
 
 void CoreSessionTest::SetUp() {
     gp::test::ResetSession();
+    m_noPlugin = std::make_unique<test_support::FakePlugin>();
+    m_noPlugin->setVersion("0");
+    m_noPlugin->install();
     ASSERT_TRUE(StartGdiPlus());
 }
 
 void CoreSessionTest::TearDown() {
     StopGdiPlus();
     gp::test::ResetSession();
+    m_noPlugin.reset();
     if (!m_folder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_folder, ec);

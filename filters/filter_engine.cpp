@@ -249,6 +249,10 @@ void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLas
                 for (int32_t seen = progress[r - 1].load(std::memory_order_acquire); seen < need;
                      seen = progress[r - 1].load(std::memory_order_acquire)) {
                     if (failed.load(std::memory_order_relaxed)) {
+                        // Another row failed: give up, and release the row below, which
+                        // may be asleep waiting for this one.
+                        progress[r].store(colLast, std::memory_order_release);
+                        progress[r].notify_all();
                         return;
                     }
                     if (++spins > 200) {

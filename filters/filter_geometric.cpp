@@ -80,11 +80,18 @@ void Mosaic(PixelFrame& f, int32_t P) {
             std::fill(sums.begin(), sums.end(), 0);
             for (int64_t y = y0; y < y1; ++y) {
                 const uint32_t* src = f.source + y * w;
-                for (int64_t x = 0; x < w; ++x) {
-                    int64_t* s = &sums[static_cast<size_t>(x / c) * 3];
-                    s[0] += blueOf(src[x]);
-                    s[1] += greenOf(src[x]);
-                    s[2] += redOf(src[x]);
+                for (int64_t bx = 0; bx < blockCols; ++bx) {
+                    const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
+                    int64_t b = 0, g = 0, r = 0;
+                    for (int64_t x = x0; x < x1; ++x) {
+                        b += blueOf(src[x]);
+                        g += greenOf(src[x]);
+                        r += redOf(src[x]);
+                    }
+                    int64_t* sum = &sums[static_cast<size_t>(bx) * 3];
+                    sum[0] += b;
+                    sum[1] += g;
+                    sum[2] += r;
                 }
             }
             for (int64_t bx = 0; bx < blockCols; ++bx) {

@@ -264,58 +264,6 @@ void BlurCrossWeighted(PixelFrame& f, int32_t P) {
     inPlaceFilter<InPlace::CrossWeighted>(f, P);
 }
 
-void LaplaceRelief(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    const int32_t bias[3] = {c.c0, c.c1, c.c2};
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        for (int ch = 0; ch < 3; ++ch) {
-            int32_t n8 = at(s, st, -1, -1, ch) + at(s, st, -1, 0, ch) + at(s, st, -1, 1, ch) +
-                         at(s, st, 0, -1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, -1, ch) +
-                         at(s, st, 1, 0, ch) + at(s, st, 1, 1, ch);
-            o[ch] = static_cast<uint8_t>(clampByte(8 * s[ch] - n8 + bias[ch]));
-        }
-    });
-}
-
-void EmbossLeftRight(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        int32_t d[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            d[ch] = (at(s, st, -1, -1, ch) + at(s, st, 0, -1, ch) + at(s, st, 1, -1, ch)) -
-                    (at(s, st, -1, 1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, 1, ch));
-        }
-        // The blue result goes to red and the red result to blue.
-        o[2] = static_cast<uint8_t>(clampByte(d[0] + c.c0));
-        o[1] = static_cast<uint8_t>(clampByte(d[1] + c.c1));
-        o[0] = static_cast<uint8_t>(clampByte(d[2] + c.c2));
-    });
-}
-
-void EmbossRightLeft(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        int32_t d[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            d[ch] = (at(s, st, -1, 1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, 1, ch)) -
-                    (at(s, st, -1, -1, ch) + at(s, st, 0, -1, ch) + at(s, st, 1, -1, ch));
-        }
-        o[2] = static_cast<uint8_t>(clampByte(d[0] + c.c0));
-        o[1] = static_cast<uint8_t>(clampByte(d[1] + c.c1));
-        o[0] = static_cast<uint8_t>(clampByte(d[2] + c.c2));
-    });
-}
-
-void DiagonalRelief(PixelFrame& f) {
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        for (int ch = 0; ch < 3; ++ch) {
-            int32_t v = 2 * at(s, st, -1, -1, ch) + at(s, st, -1, 0, ch) + at(s, st, 0, -1, ch) +
-                        s[ch] - at(s, st, 0, 1, ch) - at(s, st, 1, 0, ch) - 2 * at(s, st, 1, 1, ch);
-            o[ch] = static_cast<uint8_t>(clampByte(v / 2 + 50));
-        }
-    });
-}
-
 void DiagonalEmboss(PixelFrame& f, int32_t P) {
     const ColorParts c = splitColorRef(P);
     withRowBelow(f, [&](uint32_t p, uint32_t se) {

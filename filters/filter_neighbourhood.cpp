@@ -296,8 +296,8 @@ void AlternateRowShading(PixelFrame& f) {
     std::array<uint8_t, 256> tUp{}, tDown{};
     for (int i = 0; i < 256; ++i) {
         double u = i * static_cast<double>(up);
-        tUp[i] = u > 255.0 ? 255 : static_cast<uint8_t>(std::nearbyint(u));
-        tDown[i] = static_cast<uint8_t>(std::nearbyint(i * static_cast<double>(down)));
+        tUp[i] = u > 255.0 ? 255 : static_cast<uint8_t>(std::rint(u));
+        tDown[i] = static_cast<uint8_t>(std::rint(i * static_cast<double>(down)));
     }
     const int64_t w = f.width;
     // Only complete pairs of rows change; an odd last row keeps its values.

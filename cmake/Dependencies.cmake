@@ -21,6 +21,14 @@ endif()
 if(TAVIMO_BUILD_BENCH)
     find_package(benchmark REQUIRED)
 endif()
+# Vector rendering of the GDI+ layer's metafile player.
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+# Reference scaler the drawing benchmark measures against (benchmarks only).
+pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)
+# libharu, the peer PDF writer the PDF benchmarks measure against (optional: without it the
+# benchmarks run alone).
+find_library(HPDF_LIBRARY NAMES hpdf)
+find_path(HPDF_INCLUDE_DIR hpdf.h)
 # OpenCV's image processing (Debian ships no CMake config with the imgproc package): the
 # peer of the filter benchmarks; they build without it.
 find_path(OPENCV_INCLUDE_DIR opencv2/imgproc.hpp PATH_SUFFIXES opencv4)

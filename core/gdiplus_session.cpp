@@ -66,6 +66,7 @@ bool StartGdiPlus() {
             if (result != gp::Ok) {
                 s.started = false;
             } else {
+                BuildEncoderList();
                 s.gdiplusVersion = win::GetFileVersion("gdiplus.dll");
             }
         }

@@ -1,9 +1,13 @@
 #include "core/image_info.h"
 
+#include "core/image_convert.h"
 #include "platform/win/guid.h"
+#include "platform/win/vb_number.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <vector>
 
 namespace tavimo {
 
@@ -11,11 +15,16 @@ namespace {
 
 int32_t listedBits(gp::PixelFormat format) {
     switch (format) {
-    case 0x21005: case 0x21006: case 0x61007: case 0x101004:
+    case 0x21005:
+    case 0x21006:
+    case 0x61007:
+    case 0x101004:
         return 16;
     case 0x21808:
         return 24;
-    case 0x22009: case 0xE200B: case 0x26200A:
+    case 0x22009:
+    case 0xE200B:
+    case 0x26200A:
         return 32;
     case 0x30101:
         return 1;
@@ -25,7 +34,8 @@ int32_t listedBits(gp::PixelFormat format) {
         return 8;
     case 0x10300C:
         return 48;
-    case 0x1C400E: case 0x34400D:
+    case 0x1C400E:
+    case 0x34400D:
         return 64;
     default:
         return -1;
@@ -41,7 +51,9 @@ int32_t PixelFormatBitDepth(gp::PixelFormat format) {
     return format == 0 ? 0 : 32;
 }
 
-int32_t PixelFormatBitsPerPixel(gp::PixelFormat format) { return std::max(listedBits(format), 0); }
+int32_t PixelFormatBitsPerPixel(gp::PixelFormat format) {
+    return std::max(listedBits(format), 0);
+}
 
 int32_t ForceValidation(ImageId id) {
     if (FindImageIndex(id) < 0)
@@ -123,18 +135,30 @@ std::string RawFormatName(const win::Guid& g) {
     if (!family)
         return "Undefined";
     switch (g.data1 & 0xFF) {
-    case 0xA9: return "UNKNOWN";
-    case 0xAA: return "Memory BMP";
-    case 0xAB: return "BMP";
-    case 0xAC: return "EMF";
-    case 0xAD: return "WMF";
-    case 0xAE: return "JPEG";
-    case 0xAF: return "PNG";
-    case 0xB0: return "GIF";
-    case 0xB1: return "TIFF";
-    case 0xB2: return "EXIF";
-    case 0xB5: return "ICON";
-    default: return "Undefined";
+    case 0xA9:
+        return "UNKNOWN";
+    case 0xAA:
+        return "Memory BMP";
+    case 0xAB:
+        return "BMP";
+    case 0xAC:
+        return "EMF";
+    case 0xAD:
+        return "WMF";
+    case 0xAE:
+        return "JPEG";
+    case 0xAF:
+        return "PNG";
+    case 0xB0:
+        return "GIF";
+    case 0xB1:
+        return "TIFF";
+    case 0xB2:
+        return "EXIF";
+    case 0xB5:
+        return "ICON";
+    default:
+        return "Undefined";
     }
 }
 
@@ -154,6 +178,223 @@ std::string DetectImageFormatName(ImageId id) {
     std::string name;
     GetRawFormatName(id, name);
     return name;
+}
+
+// ---- Size, resolution and palette --------------------------------------------------------
+
+int32_t GetImageWidth(ImageId id, int32_t& pixels) {
+    pixels = 0;
+    if (FindImageIndex(id) < 0)
+        return InvalidParameter;
+    gp::UINT value = 0;
+    int32_t status = gp::GdipGetImageWidth(GetGdiImage(id), &value);
+    if (status == OK)
+        pixels = static_cast<int32_t>(value);
+    return status;
+}
+
+int32_t GetImageHeight(ImageId id, int32_t& pixels) {
+    pixels = 0;
+    if (FindImageIndex(id) < 0)
+        return InvalidParameter;
+    gp::UINT value = 0;
+    int32_t status = gp::GdipGetImageHeight(GetGdiImage(id), &value);
+    if (status == OK)
+        pixels = static_cast<int32_t>(value);
+    return status;
+}
+
+int32_t GetImageHorizontalResolution(ImageId id, float& dpi) {
+    dpi = 0;
+    if (FindImageIndex(id) < 0)
+        return InvalidParameter;
+    float value = 0;
+    int32_t status = gp::GdipGetImageHorizontalResolution(GetGdiImage(id), &value);
+    if (status == OK)
+        dpi = value;
+    return status;
+}
+
+int32_t GetImageVerticalResolution(ImageId id, float& dpi) {
+    dpi = 0;
+    if (FindImageIndex(id) < 0)
+        return InvalidParameter;
+    float value = 0;
+    int32_t status = gp::GdipGetImageVerticalResolution(GetGdiImage(id), &value);
+    if (status == OK)
+        dpi = value;
+    return status;
+}
+
+int32_t GetImagePaletteSize(ImageId id, int32_t& bytes) {
+    bytes = 0;
+    return gp::GdipGetImagePaletteSize(GetGdiImage(id), &bytes);
+}
+
+int32_t GetImagePalette(ImageId id, gp::ColorPalette* palette, int32_t bytes) {
+    return gp::GdipGetImagePalette(GetGdiImage(id), palette, bytes);
+}
+
+namespace {
+
+// A ColorPalette record with room for every entry of `count`.
+struct PaletteRecord {
+    std::vector<uint32_t> words; // flags, count, entries
+
+    explicit PaletteRecord(size_t count) : words(2 + std::max<size_t>(count, 1), 0) {}
+    gp::ColorPalette* get() { return reinterpret_cast<gp::ColorPalette*>(words.data()); }
+    int32_t bytes() const { return static_cast<int32_t>(words.size() * 4); }
+};
+
+} // namespace
+
+int32_t ReadImagePalette(ImageId id, gp::Palette& palette) {
+    palette = {};
+    int32_t size = 0;
+    int32_t status = GetImagePaletteSize(id, size);
+    if (status != OK)
+        return status;
+    if (size < 8)
+        return GenericError;
+    PaletteRecord record(static_cast<size_t>(size - 8) / 4);
+    status = GetImagePalette(id, record.get(), record.bytes());
+    if (status != OK)
+        return status;
+    const gp::ColorPalette* p = record.get();
+    size_t count = std::min<size_t>(p->Count, record.words.size() - 2);
+    palette.flags = p->Flags;
+    palette.entries.assign(record.words.begin() + 2, record.words.begin() + 2 + count);
+    return OK;
+}
+
+int32_t WriteImagePalette(ImageId id, const gp::ColorPalette* palette) {
+    return gp::GdipSetImagePalette(GetGdiImage(id), palette);
+}
+
+int32_t SetImagePalette(ImageId id, const gp::ColorPalette* palette) {
+    int32_t status = WriteImagePalette(id, palette);
+    if (status == OK)
+        MarkImageModified(id);
+    return status;
+}
+
+namespace {
+
+int32_t writePaletteEntries(ImageId id, const gp::Palette& palette, bool mark) {
+    if (palette.entries.size() > 256)
+        return InvalidParameter;
+    PaletteRecord record(palette.entries.size());
+    record.words[0] = palette.flags;
+    record.words[1] = static_cast<uint32_t>(palette.entries.size());
+    std::copy(palette.entries.begin(), palette.entries.end(), record.words.begin() + 2);
+    return mark ? SetImagePalette(id, record.get()) : WriteImagePalette(id, record.get());
+}
+
+} // namespace
+
+int32_t WriteImagePalette(ImageId id, const gp::Palette& palette) {
+    return writePaletteEntries(id, palette, false);
+}
+
+int32_t SetImagePalette(ImageId id, const gp::Palette& palette) {
+    return writePaletteEntries(id, palette, true);
+}
+
+bool IsGreyPalette(ImageId id) {
+    if (FindImageIndex(id) < 0)
+        return false;
+    gp::Palette palette;
+    if (ReadImagePalette(id, palette) != OK || palette.entries.size() != 256)
+        return false;
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t e = palette.entries[i];
+        if ((e & 0xFF) != i || ((e >> 8) & 0xFF) != i || ((e >> 16) & 0xFF) != i)
+            return false;
+    }
+    return true;
+}
+
+// ---- Pixels -------------------------------------------------------------------------------
+
+int32_t GetStride(int32_t width, int32_t bits, int32_t& status) {
+    status = OK;
+    if (width < 1 || bits < 1)
+        return 0;
+    const int64_t w = width;
+    int64_t stride = 0;
+    int64_t limit = INT32_MAX;
+    switch (bits) {
+    case 1:
+        stride = 4 * ((w + 31) / 32);
+        limit = INT16_MAX;
+        break;
+    case 4:
+        // Sixteen bytes per 32 pixels, twice what the pixels need: the size callers have
+        // always allocated for nibble rows.
+        stride = 16 * ((w + 31) / 32);
+        limit = INT16_MAX;
+        break;
+    case 8:
+        stride = 4 * ((w + 3) / 4);
+        break;
+    case 16:
+        stride = (2 * w + 2) & ~int64_t{2};
+        break;
+    case 24:
+        stride = (3 * w + 3) & ~int64_t{3};
+        break;
+    case 32:
+        stride = 4 * w;
+        break;
+    case 48:
+        stride = (6 * w + 6) & ~int64_t{6};
+        break;
+    case 64:
+        stride = 8 * w;
+        break;
+    default:
+        return 0;
+    }
+    if (stride > limit) {
+        status = ValueOverflow;
+        return 0;
+    }
+    return static_cast<int32_t>(stride);
+}
+
+int32_t GetStride(int32_t width, int32_t bits) {
+    int32_t status = OK;
+    return GetStride(width, bits, status);
+}
+
+bool GdiplusVersionAtLeast6() {
+    try {
+        // Val reads the leading number with at most one point, so "6.1.7601.0" reads 6.1.
+        return win::Val(GdiplusVersionText()) >= 6.0;
+    } catch (...) {
+        return false;
+    }
+}
+
+int32_t LockImageBits(ImageId id, const gp::Rect* rect, uint32_t mode, gp::PixelFormat format,
+                      gp::BitmapData& data) {
+    gp::PixelFormat own = ImagePixelFormat(id);
+    bool converted = false;
+    if (!GdiplusVersionAtLeast6() && IsIndexedPixelFormat(own) && format != own && mode == 6) {
+        // GDI+ before version 6 cannot write other formats into an indexed image.
+        int32_t status = ConvertTo32bppArgb(id);
+        if (status != OK)
+            return status;
+        converted = true;
+    }
+    int32_t status = gp::GdipBitmapLockBits(GetGdiImage(id), rect, mode, format, &data);
+    if (status == OK && mode == 6 && !converted)
+        MarkImageModified(id);
+    return status;
+}
+
+int32_t UnlockImageBits(ImageId id, gp::BitmapData& data) {
+    return gp::GdipBitmapUnlockBits(GetGdiImage(id), &data);
 }
 
 } // namespace tavimo

@@ -12,6 +12,7 @@
 
 #include "pdf/pdf_security.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -38,6 +39,21 @@ enum PdfRight : std::int32_t {
     PdfRightCanCopyAccess = 32,
     PdfRightCanAssemble = 64,
     PdfRightCanPrintFull = 128,
+};
+
+// An image ready to be written as an image XObject: its decoded samples (or JPEG data) and
+// the encoding chosen for them. Rows are packed without padding, top row first: 1 bit per
+// pixel (most significant bit leftmost), 4 bits, 8 bits, or 24-bit RGB (R, G, B bytes).
+struct PdfImageData {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t depth = 24;            // 1, 4 and 8 index `palette`; 24 is RGB
+    std::string samples;                // packed rows (modes 0 to 2)
+    std::vector<std::uint32_t> palette; // ARGB entries, at most 2^depth
+    std::int32_t mode = 1;              // 0 raw, 1 Flate, 2 CCITT group 4 (depth 1), 3 JPEG
+    std::string jpeg;                   // the JPEG file (mode 3)
+    std::int32_t resolutionX = 96;      // dots per inch
+    std::int32_t resolutionY = 96;
 };
 
 // A reading of the local clock, with the offset of local time from UTC in minutes.
@@ -85,7 +101,7 @@ public:
     void Margin(float vData) { m_margin = vData; }
     float Margin() const { return m_margin; }
     // Number of images added to the current document.
-    float ImageCount() const { return float(m_imageCount); }
+    float ImageCount() const { return float(m_images.size()); }
     // Paper size in points (default 595.2 x 842); setting either sets the size code to 255.
     void PaperWidth(float vData);
     void PaperHeight(float vData);
@@ -124,6 +140,90 @@ public:
     // Writes the open page; nothing when no page is open.
     void EndPage();
 
+    // Page content. Every drawing member opens a page first when none is open; while a form
+    // is open (StartObject) their output goes into the form instead. Coordinates and sizes
+    // are points, origin at the bottom left of the page.
+
+    // Text state: word spacing (Tw), character spacing (Tc), horizontal scaling in per cent
+    // (Tz). BeginPage resets them to 0, 0 and 100; TextWidth uses them.
+    void SetWordSpacing(float W);
+    void SetCharSpacing(float W);
+    void SetTextHorizontalScaling(float W);
+    // Draws a text with a font of LoadFont at FontSize points. Align: 0 left, 1 right, 2
+    // centre of X. Rotate: degrees counter-clockwise about (X, Y). Nothing for an unknown font.
+    void DrawText(float X, float Y, const std::string& strTemp, std::int32_t nFontID,
+                  float FontSize, std::int32_t Align = 0, float Rotate = 0);
+    // Text rendering mode 0 to 3 (fill, stroke, both, invisible); other values do nothing.
+    void SetTextMode(std::int16_t M);
+    // Colours: a colour reference (red in the low byte, then green, then blue) above 0 or below
+    // -255; 0 to -255 is a grey level, -value / 255 (0 black, -255 white).
+    void SetColorStroke(std::int32_t RGB);
+    void SetColorFill(std::int32_t RGB);
+    // Dash pattern; both 0 gives a solid line.
+    void SetDash(float dash_on, float dash_off);
+    void SetLineWidth(float W);
+    // Line cap and join styles 0 to 2; other values do nothing.
+    void SetLineCap(std::int16_t W);
+    void SetLineJoin(std::int16_t W);
+    // Path painting options, for the members below: 1 stroke, 2 close, 4 fill.
+    void MoveTo(float X, float Y);
+    void LineTo(float X, float Y, std::int32_t Options = 0);
+    // A rectangle, with rounded corners of radius Ray when Ray is above 0. Ray is clamped to
+    // half of each side and the clamped value is written back.
+    void Rectangle(float X, float Y, float xdim, float ydim, std::int32_t Options, float& Ray);
+    void Curve(float X1, float y1, float X2, float Y2, float X3, float Y3,
+               std::int32_t Options = 0);
+    void DrawCircle(float X, float Y, float Ray, std::int32_t Options = 0);
+    // An elliptical arc from StartAngle to EndAngle (degrees) in steps of Quality degrees,
+    // vertical radius Ray * Ratio, turned by Rotate degrees. Pie (or a fill) runs from the
+    // centre and back. A step of 0 or less draws nothing.
+    void Arc(float X, float Y, float Ray, float StartAngle, float EndAngle, float Ratio, bool Pie,
+             float Rotate, std::int16_t Quality, std::int32_t Options);
+
+    // Adds an image as an image XObject and answers its identifier (1, 2, ...), or 0 when
+    // nothing was added (no document open, an image that cannot be read or has a bit depth
+    // other than 1, 4, 8, 16, 24, 32, 48 or 64). nSrcType 1: ImgSrc is a file path, loaded
+    // and released again; 2: ImgSrc is an ImageId of the image table, left in place. With
+    // CompressData the encoding follows the depth: 1 bit CCITT group 4 (through the codec
+    // plug-in; raw without it), 4 bits and colour 8 bits Flate, grey 8 bits JPEG when the
+    // plug-in is present (else raw), deeper images JPEG at JpegQuality as RGB. Without a
+    // JPEG encoder deeper images are written with Flate instead.
+    std::int32_t PdfAddImage(const std::string& ImgSrc, std::int32_t nSrcType);
+    std::int32_t PdfAddImage(std::int32_t ImgSrc, std::int32_t nSrcType);
+    // Images. ImageWidth, ImageHeight, ImageResX and ImageResY answer 0 for an identifier
+    // that no image has.
+    std::int32_t ImageHeight(std::int32_t nImageID) const;
+    std::int32_t ImageWidth(std::int32_t nImageID) const;
+    std::int32_t ImageResX(std::int32_t nImageID) const;
+    std::int32_t ImageResY(std::int32_t nImageID) const;
+    // Draws an added image with its lower left corner at DestX, DestY, scaled to ImgWidth x
+    // ImgHeight points. Nothing for an identifier that no image has.
+    void DrawImg(std::int32_t& nImageID, float DestX, float DestY, float ImgWidth, float ImgHeight);
+    // The lower-level entry of the image members: writes an image from its samples with the
+    // encoding given (a failed Flate or CCITT compression falls back to raw samples) and
+    // answers its identifier (1, 2, ...), or 0 when no document is open or the data is not
+    // a valid image; nothing is written then.
+    std::int32_t AddImageData(const PdfImageData& image);
+
+    // Adds an installed TrueType font (name compared without case and blanks) with WinAnsi
+    // widths; answers its identifier (1, 2, ...), or 0 when no document is open or the font is
+    // not installed. Each call adds a new font. The font program is embedded only in PDF/A
+    // documents (which require it).
+    std::int32_t LoadFont(const std::string& BaseFont, bool bBold, bool bItalic);
+
+    // Forms: StartObject opens a named form XObject; the drawing members then draw into it
+    // until EndObject writes it. Options select the pages that draw it at their start: 7 all,
+    // 2 even, 4 odd, 8 with 4 leaves out page 1 (so 14 is every page but the first). Opening
+    // a form while another is open ends the other first; ClosePdfFile ends an open form.
+    void StartObject(const std::string& name, std::int32_t Options);
+    void EndObject();
+    // Draws a form on the open page (or into the open form); nothing without either.
+    void DrawObject(const std::string& name);
+
+    // Width in points of a text drawn with a font at FontSize under the current text state;
+    // 0 for an unknown font.
+    float TextWidth(const std::string& strTemp, std::int32_t nFontID, float FontSize);
+
     // Writes the header, Info, Catalog and (as set) the metadata, output intent and Encrypt
     // dictionary. Runs by itself at the first page, font or image; nothing when no document
     // is open or the header is written already.
@@ -142,9 +242,27 @@ private:
     void endPage();
     void beginPageBody();
     void drawPageObjects();
+    void endForm();
+
+    bool writeImageObject(const PdfImageData& image, const std::string& name);
+    std::int32_t addImage(std::int32_t id);
+
+    // Content.
+    bool openTarget();
+    void paintPath(std::int32_t options);
+    void moveTo(float x, float y);
+    void lineTo(float x, float y, std::int32_t options);
+    void curve(float x1, float y1, float x2, float y2, float x3, float y3, std::int32_t options);
+    void setColor(std::int32_t rgb, const char* rgbOperator, const char* greyOperator);
+    float textWidth(std::string_view ansi, std::int32_t fontId, float size) const;
 
     // Object writer.
     int beginObject(int number);
+    // True when `count` more objects fit the 16-bit object numbers; members that write
+    // several objects check first, so none is left half written.
+    bool haveObjects(int count) const;
+    // Takes the next object number for an object written later.
+    int reserveObject();
     void writeEndObj() { writeLine("endobj"); }
     void writeRaw(std::string_view bytes);
     void writeLine(std::string_view text);
@@ -190,7 +308,29 @@ private:
     float m_pageWidth = 0, m_pageHeight = 0, m_pageMargin = 0;
     float m_charSpacing = 0, m_wordSpacing = 0, m_horizontalScaling = 100;
     std::string m_fontText, m_imageText, m_formText;
-    int m_imageCount = 0;
+
+    struct FontRecord {
+        std::string name; // base font name, blanks removed
+        int firstChar = 32, lastChar = 255;
+        std::array<int, 256> widths{};
+        int missingWidth = 0;
+    };
+    std::vector<FontRecord> m_fonts;
+
+    struct ImageRecord {
+        std::int32_t width = 0, height = 0, resolutionX = 0, resolutionY = 0;
+    };
+    std::vector<ImageRecord> m_images;
+
+    struct Form {
+        std::string name;
+        std::int32_t options = 0;
+    };
+    std::vector<Form> m_forms;
+    bool m_formOpen = false;
+    int m_formObject = 0;
+    std::string m_formContent;
+    std::string m_formHead; // the open form's dictionary, taken at StartObject
 
     // Document information, Windows-1252.
     std::string m_title, m_author, m_subject, m_keywords, m_creator;

@@ -1,5 +1,7 @@
 #include "pdf/pdf_format.h"
 
+#include "platform/win/vb_number.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -7,18 +9,6 @@
 namespace tavimo::pdf {
 
 namespace {
-
-double roundHalfEven(double v) {
-    // std::nearbyint follows the current rounding mode, which the writer never changes;
-    // round-to-nearest-even is the default.
-    double r = std::floor(v);
-    double diff = v - r;
-    if (diff > 0.5)
-        return r + 1;
-    if (diff < 0.5)
-        return r;
-    return std::fmod(r, 2.0) == 0 ? r : r + 1;
-}
 
 constexpr double kPow10[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
@@ -32,9 +22,39 @@ std::string FormatNumber(double value, int decimals) {
     if (decimals > 9)
         decimals = 9;
     double scale = kPow10[decimals];
-    double scaled = roundHalfEven(value * scale);
+    double scaled = win::roundHalfEven(value * scale);
     if (scaled == 0)
         return "0";
+    // Below 10^15 the rounded value as an integer count of 10^-decimals is exact, and its
+    // digits are the shortest text of the number; larger values take the general path.
+    if (std::fabs(scaled) < 1e15) {
+        auto units = static_cast<long long>(scaled);
+        bool negative = units < 0;
+        unsigned long long magnitude = negative ? 0ull - static_cast<unsigned long long>(units)
+                                                : static_cast<unsigned long long>(units);
+        char digits[32];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        int fraction = decimals;
+        // Fraction digits, dropping trailing zeros.
+        while (fraction > 0 && magnitude % 10 == 0) {
+            magnitude /= 10;
+            --fraction;
+        }
+        for (int i = 0; i < fraction; ++i) {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        if (fraction > 0)
+            *--p = '.';
+        do {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude > 0);
+        if (negative)
+            *--p = '-';
+        return std::string(p, end);
+    }
     double rounded = scaled / scale;
     char buffer[400];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);
@@ -50,7 +70,7 @@ std::string FormatFixed(double value, int decimals) {
         decimals = 0;
     if (decimals > 9)
         decimals = 9;
-    double scaled = roundHalfEven(value * kPow10[decimals]);
+    double scaled = win::roundHalfEven(value * kPow10[decimals]);
     bool negative = scaled < 0;
     double magnitude = std::fabs(scaled);
     char digits[400];

@@ -108,7 +108,7 @@ void cPDF::initPdfFile() {
         return;
     m_headerDone = true;
     PdfLocalTime now = m_environment.clock();
-    m_imageCount = 0;
+    m_images.clear();
 
     std::string header;
     if (encrypting()) {

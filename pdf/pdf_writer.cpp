@@ -152,11 +152,19 @@ int cPDF::beginObject(int number) {
     return number;
 }
 
-void cPDF::addContent(std::string_view text) {
-    if (!m_pageOpen)
-        return;
-    m_content.append(text);
-    m_content.append("\r\n");
+bool cPDF::haveObjects(int count) const {
+    // The open page's two objects are spoken for.
+    return m_highest + count + (m_pageOpen ? 2 : 0) <= kMaxObjectNumber;
+}
+
+int cPDF::reserveObject() {
+    if (!m_file)
+        return 0;
+    if (m_highest + 1 > kMaxObjectNumber)
+        throw WriteError{};
+    ++m_highest;
+    m_offsets.resize(std::size_t(m_highest) + 1, -1);
+    return m_highest;
 }
 
 std::string cPDF::encryptFor(int objectNumber, std::string_view data) const {
@@ -188,7 +196,13 @@ void cPDF::resetDocument() {
     m_fontText.clear();
     m_imageText.clear();
     m_formText.clear();
-    m_imageCount = 0;
+    m_images.clear();
+    m_fonts.clear();
+    m_forms.clear();
+    m_formOpen = false;
+    m_formObject = 0;
+    m_formContent.clear();
+    m_formHead.clear();
     m_security = SecurityValues{};
     m_encryptObject = 0;
     m_position = 0;
@@ -264,7 +278,8 @@ std::int16_t cPDF::BeginPage() {
             initPdfFile();
         if (m_pageOpen)
             endPage();
-        if (m_pages >= kMaxObjectNumber)
+        // A page takes two objects when it ends; one that could not be written is not begun.
+        if (m_pages >= kMaxObjectNumber || !haveObjects(2))
             return 0;
         beginPageBody();
         return m_pages;
@@ -344,6 +359,8 @@ void cPDF::finishDocument() {
         return;
     if (!m_headerDone)
         initPdfFile();
+    if (m_formOpen)
+        endForm();
     if (m_pageOpen)
         endPage();
 

@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # codecs behind the GDI+ layer and the codec plug-in
     libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev libfreeimage-dev liblcms2-dev
+    # metafile vectors (cairo) and the drawing benchmark's reference scaler (pixman)
+    libcairo2-dev libpixman-1-dev
     # PDF page rasteriser plug-in, internet, fonts, printing, windows
     libpoppler-cpp-dev libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcups2-dev libx11-dev
     # fonts and colour profile used by tests and resources
@@ -20,6 +22,10 @@ packages=(
     libopencv-imgproc-dev
     # PDF/A-1b validator (Apache PDFBox Preflight) used by the pdf-validate tests
     libpdfbox2-java libactivation-java libjaxb-api-java
+    # codec fuzz targets (scripts/fuzz-short.sh): clang with libFuzzer and sanitizer runtimes
+    clang libclang-rt-dev
+    # peer PDF writer (libharu) of the PDF benchmarks
+    libhpdf-dev
 )
 
 missing=()

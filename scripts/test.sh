@@ -14,6 +14,10 @@ cmake --build build -j"$jobs"
 echo "== tests (release build)"
 ctest --test-dir build -j"$jobs" --output-on-failure --timeout 300 || status=1
 
+echo "== short fuzz runs of the parsers"
+bash scripts/fuzz-short.sh || status=1
+bash scripts/fuzz-draw.sh || status=1
+
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVIMO_SANITIZE=ON \
       -DTAVIMO_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "platform/activex/user_control.h"
@@ -82,7 +83,7 @@ bool patternOn(int style, int pos) {
     }
 }
 
-void drawShape(const Shape& shape, Surface& out, int ox, int oy, int clipW, int clipH) {
+void drawShape(const Shape& shape, win::GdiSurface& out, int ox, int oy, int clipW, int clipH) {
     if (!shape.Visible() || shape.BorderStyle() == 0)
         return;
     int left = static_cast<int>(std::lround(shape.Left())) + ox;
@@ -98,11 +99,12 @@ void drawShape(const Shape& shape, Surface& out, int ox, int oy, int clipW, int 
     if (bw > 1 && style >= 2 && style <= 5)
         style = 1;
     auto plot = [&](int x, int y, int pos) {
-        if (x < ox || y < oy || x >= ox + clipW || y >= oy + clipH || !out.contains(x, y))
+        if (x < ox || y < oy || x >= ox + clipW || y >= oy + clipH || x >= out.width() ||
+            y >= out.height())
             return;
         if (!patternOn(style, pos))
             return;
-        uint32_t& px = out.row(y)[x];
+        uint32_t& px = pixelRow(out, y)[x];
         px = rop2(shape.DrawMode(), pen, px);
     };
     for (int t = 0; t < bw; ++t) {
@@ -126,45 +128,56 @@ void drawShape(const Shape& shape, Surface& out, int ox, int oy, int clipW, int 
 constexpr uint32_t kFace = 0xFFD4D0C8, kTrack = 0xFFEAE8E4, kThumb = 0xFFB0ADA6, kDark = 0xFF808080,
                    kDarker = 0xFF404040;
 
-void drawBar(const ScrollBar& bar, Surface& out, int ox, int oy) {
+void drawBar(const ScrollBar& bar, win::GdiSurface& out, int ox, int oy) {
     if (!bar.Visible())
         return;
     int x = bar.Left() + ox, y = bar.Top() + oy, w = bar.Width(), h = bar.Height();
-    out.fillRect(x, y, w, h, kTrack);
+    fillRect(out, x, y, w, h, kTrack);
     bool horizontal = bar.orientation() == ScrollBar::Orientation::Horizontal;
     int t = kScrollBarThickness;
     uint32_t arrow = bar.Enabled() ? kDarker : kDark;
     if (horizontal) {
-        out.fillRect(x, y, std::min(t, w), h, kFace);
-        out.fillRect(x + w - t, y, std::min(t, w), h, kFace);
-        out.fillRect(x + 6, y + h / 2 - 1, 5, 3, arrow);
-        out.fillRect(x + w - t + 6, y + h / 2 - 1, 5, 3, arrow);
+        fillRect(out, x, y, std::min(t, w), h, kFace);
+        fillRect(out, x + w - t, y, std::min(t, w), h, kFace);
+        fillRect(out, x + 6, y + h / 2 - 1, 5, 3, arrow);
+        fillRect(out, x + w - t + 6, y + h / 2 - 1, 5, 3, arrow);
         if (bar.Enabled() && w > 3 * t)
-            out.fillRect(x + bar.thumbOffset(), y + 1, t, h - 2, kThumb);
+            fillRect(out, x + bar.thumbOffset(), y + 1, t, h - 2, kThumb);
     } else {
-        out.fillRect(x, y, w, std::min(t, h), kFace);
-        out.fillRect(x, y + h - t, w, std::min(t, h), kFace);
-        out.fillRect(x + w / 2 - 1, y + 6, 3, 5, arrow);
-        out.fillRect(x + w / 2 - 1, y + h - t + 6, 3, 5, arrow);
+        fillRect(out, x, y, w, std::min(t, h), kFace);
+        fillRect(out, x, y + h - t, w, std::min(t, h), kFace);
+        fillRect(out, x + w / 2 - 1, y + 6, 3, 5, arrow);
+        fillRect(out, x + w / 2 - 1, y + h - t + 6, 3, 5, arrow);
         if (bar.Enabled() && h > 3 * t)
-            out.fillRect(x + 1, y + bar.thumbOffset(), w - 2, t, kThumb);
+            fillRect(out, x + 1, y + bar.thumbOffset(), w - 2, t, kThumb);
     }
 }
 
 } // namespace
 
-void composite(const UserControl& control, Surface& out) {
+SurfacePtr composite(const UserControl& control) {
     int w = control.Width(), h = control.Height();
     int b = control.borderThickness();
     bool opaque = control.BackStyle() != 0;
     uint32_t back = oleColorToPixel(control.BackColor());
-    out.reset(w, h, opaque ? back : 0);
+    SurfacePtr result = makeSurface(w, h, opaque ? back : 0);
+    if (!result)
+        return nullptr;
+    win::GdiSurface& out = *result;
     int cw = control.ScaleWidth(), ch = control.ScaleHeight();
 
     if (control.AutoRedraw()) {
-        out.blit(control.drawingSurface(), b, b);
+        if (SurfacePtr drawn = control.drawingSurface())
+            blit(out, *drawn, b, b);
     } else if (ComPtr<Picture> picture = control.picture()) {
-        out.blit(picture->image(), b, b);
+        if (picture->image())
+            blit(out, *picture->image(), b, b);
+    }
+    // GDI leaves the fourth byte of what it draws at 0; the window itself is opaque.
+    for (int y = b; y < std::min(h, b + ch); ++y) {
+        uint32_t* row = pixelRow(out, y);
+        for (int x = b; x < std::min(w, b + cw); ++x)
+            row[x] |= 0xFF000000u;
     }
 
     for (const auto& shape : control.shapes())
@@ -173,36 +186,38 @@ void composite(const UserControl& control, Surface& out) {
         drawBar(*bar, out, b, b);
     for (const auto& box : control.focusBoxes())
         if (box->Visible())
-            out.fillRect(box->Left() + b, box->Top() + b, box->Width(), box->Height(), kFace);
+            fillRect(out, box->Left() + b, box->Top() + b, box->Width(), box->Height(), kFace);
 
     if (b == 1) {
-        out.fillRect(0, 0, w, 1, 0xFF000000u);
-        out.fillRect(0, h - 1, w, 1, 0xFF000000u);
-        out.fillRect(0, 0, 1, h, 0xFF000000u);
-        out.fillRect(w - 1, 0, 1, h, 0xFF000000u);
+        fillRect(out, 0, 0, w, 1, 0xFF000000u);
+        fillRect(out, 0, h - 1, w, 1, 0xFF000000u);
+        fillRect(out, 0, 0, 1, h, 0xFF000000u);
+        fillRect(out, w - 1, 0, 1, h, 0xFF000000u);
     } else if (b == 2) {
         // Sunken 3D edge: grey outside, dark inside on the top and left.
-        out.fillRect(0, 0, w, 1, kDark);
-        out.fillRect(0, 0, 1, h, kDark);
-        out.fillRect(1, 1, w - 2, 1, kDarker);
-        out.fillRect(1, 1, 1, h - 2, kDarker);
-        out.fillRect(0, h - 1, w, 1, 0xFFFFFFFFu);
-        out.fillRect(w - 1, 0, 1, h, 0xFFFFFFFFu);
-        out.fillRect(1, h - 2, w - 2, 1, kFace);
-        out.fillRect(w - 2, 1, 1, h - 2, kFace);
+        fillRect(out, 0, 0, w, 1, kDark);
+        fillRect(out, 0, 0, 1, h, kDark);
+        fillRect(out, 1, 1, w - 2, 1, kDarker);
+        fillRect(out, 1, 1, 1, h - 2, kDarker);
+        fillRect(out, 0, h - 1, w, 1, 0xFFFFFFFFu);
+        fillRect(out, w - 1, 0, 1, h, 0xFFFFFFFFu);
+        fillRect(out, 1, h - 2, w - 2, 1, kFace);
+        fillRect(out, w - 2, 1, 1, h - 2, kFace);
     }
 
     if (!opaque) {
-        if (ComPtr<Picture> mask = control.maskPicture()) {
-            const Surface& m = mask->image();
-            for (int y = 0; y < ch; ++y) {
-                uint32_t* row = out.row(y + b);
-                for (int x = 0; x < cw; ++x)
-                    if (x >= m.width || y >= m.height || (m.at(x, y) >> 24) == 0)
+        ComPtr<Picture> mask = control.maskPicture();
+        if (mask && mask->image()) {
+            const win::GdiSurface& m = *mask->image();
+            for (int y = 0; y < ch && y + b < out.height(); ++y) {
+                uint32_t* row = pixelRow(out, y + b);
+                for (int x = 0; x < cw && x + b < out.width(); ++x)
+                    if (x >= m.width() || y >= m.height() || (pixelAt(m, x, y) >> 24) == 0)
                         row[x + b] = 0;
             }
         }
     }
+    return result;
 }
 
 } // namespace ax

@@ -1,29 +1,49 @@
 #include "platform/activex/surface.h"
 
+#include <algorithm>
 #include <array>
 
 namespace ax {
 
-void Surface::fillRect(int x, int y, int w, int h, uint32_t color) {
+SurfacePtr makeSurface(int width, int height, uint32_t fill) {
+    SurfacePtr s = win::GdiSurface::create(width, height, 32, false);
+    if (s && fill != 0)
+        fillSurface(*s, fill);
+    return s;
+}
+
+uint32_t pixelAt(const win::GdiSurface& s, int x, int y) {
+    if (x < 0 || y < 0 || x >= s.width() || y >= s.height())
+        return 0;
+    return pixelRow(s, y)[x];
+}
+
+void fillRect(win::GdiSurface& s, int x, int y, int w, int h, uint32_t color) {
     int x0 = std::max(0, x), y0 = std::max(0, y);
-    int x1 = std::min(width, x + w), y1 = std::min(height, y + h);
+    int x1 = std::min(s.width(), x + w), y1 = std::min(s.height(), y + h);
     for (int yy = y0; yy < y1; ++yy)
-        std::fill(row(yy) + x0, row(yy) + std::max(x0, x1), color);
+        std::fill(pixelRow(s, yy) + x0, pixelRow(s, yy) + std::max(x0, x1), color);
 }
 
-void Surface::resizeKeep(int w, int h, uint32_t fillColor) {
-    Surface next(w, h, fillColor);
-    next.blit(*this, 0, 0);
-    *this = std::move(next);
+void fillSurface(win::GdiSurface& s, uint32_t color) {
+    fillRect(s, 0, 0, s.width(), s.height(), color);
 }
 
-void Surface::blit(const Surface& src, int x, int y) {
+void blit(win::GdiSurface& dst, const win::GdiSurface& src, int x, int y) {
     int sx0 = std::max(0, -x), sy0 = std::max(0, -y);
-    int sx1 = std::min(src.width, width - x), sy1 = std::min(src.height, height - y);
+    int sx1 = std::min(src.width(), dst.width() - x),
+        sy1 = std::min(src.height(), dst.height() - y);
     if (sx1 <= sx0)
         return;
-    for (int sy = sy0; sy < sy1; ++sy)
-        std::copy(src.row(sy) + sx0, src.row(sy) + sx1, row(sy + y) + sx0 + x);
+    for (int sy = sy0; sy < sy1; ++sy) {
+        uint32_t* out = pixelRow(dst, sy + y) + x;
+        if (src.bpp() == 32) {
+            std::copy(pixelRow(src, sy) + sx0, pixelRow(src, sy) + sx1, out + sx0);
+        } else {
+            for (int sx = sx0; sx < sx1; ++sx)
+                out[sx] = src.pixel(sx, sy);
+        }
+    }
 }
 
 uint32_t oleColorToPixel(uint32_t oleColor) {

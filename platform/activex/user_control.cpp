@@ -1,6 +1,9 @@
 #include "platform/activex/user_control.h"
 
-#include "platform/win/handles.h"
+#include <map>
+
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_objects.h"
 #include "platform/win/timer.h"
 #include "platform/win/ui_services.h"
 
@@ -8,11 +11,22 @@ namespace ax {
 
 namespace {
 
-// DCs of the control surfaces. A local table until the GDI layer's DCs take over; it
-// uses the "other GDI object" kind so its values never pass for that layer's DCs.
-win::HandleTable<Surface*>& dcTable() {
-    static win::HandleTable<Surface*> table(win::HandleKind::GdiOther);
-    return table;
+// Controls of this thread by window, so GetDC(hwnd) finds a control's window surface.
+std::map<win::HWND, const UserControl*>& liveControls() {
+    thread_local std::map<win::HWND, const UserControl*> controls;
+    return controls;
+}
+
+void registerSurfaceProvider() {
+    static const bool once = [] {
+        win::setWindowSurfaceProvider([](win::HWND hwnd) -> std::shared_ptr<win::GdiSurface> {
+            auto& controls = liveControls();
+            auto it = controls.find(hwnd);
+            return it == controls.end() ? nullptr : it->second->windowSurface();
+        });
+        return true;
+    }();
+    (void)once;
 }
 
 int16_t mouseShift(win::WPARAM w) {
@@ -39,11 +53,6 @@ int16_t currentShiftState() {
     return shift;
 }
 
-Surface* surfaceFromDc(uint32_t hdc) {
-    Surface** s = dcTable().get(hdc);
-    return s ? *s : nullptr;
-}
-
 UserControl::UserControl(std::string className, uint32_t miscStatus)
     : m_className(std::move(className)), m_miscStatus(miscStatus) {}
 
@@ -54,10 +63,13 @@ UserControl::~UserControl() {
     m_scrollBars.clear();
     m_focusBoxes.clear();
     m_shapes.clear();
+    // Deleting the DC releases its bitmap, which can then go.
     if (m_persistentDc)
-        dcTable().remove(m_persistentDc);
+        win::DeleteDC(m_persistentDc);
+    if (m_persistentBitmap)
+        win::DeleteObject(m_persistentBitmap);
     if (m_windowDc)
-        dcTable().remove(m_windowDc);
+        win::DeleteDC(m_windowDc);
 }
 
 HResult UserControl::create(win::HWND parent, const win::WindowRect& bounds) {
@@ -71,8 +83,11 @@ HResult UserControl::create(win::HWND parent, const win::WindowRect& bounds) {
     if (!m_hwnd)
         return E_FAIL;
     m_created = true;
+    registerSurfaceProvider();
+    liveControls()[m_hwnd] = this;
     win::EnableWindow(m_hwnd, m_enabled);
-    m_persistent.reset(ScaleWidth(), ScaleHeight(), oleColorToPixel(m_backColor));
+    m_persistentDc = win::CreateCompatibleDC(0);
+    resizePersistent();
     for (auto& bar : m_scrollBars)
         bar->attachWindow();
     for (auto& box : m_focusBoxes)
@@ -149,18 +164,50 @@ HResult UserControl::show() {
 HResult UserControl::move(const win::WindowRect& bounds) {
     if (!m_created || m_closed)
         return E_UNEXPECTED;
-    bool resized = bounds.width != m_bounds.width || bounds.height != m_bounds.height;
     m_bounds = bounds;
     m_bounds.width = std::max(0, bounds.width);
     m_bounds.height = std::max(0, bounds.height);
     // The window reports a size change through WM_SIZE, which runs Resize.
     win::MoveWindow(m_hwnd, m_bounds);
-    (void)resized;
     return S_OK;
 }
 
+void UserControl::resizePersistent() {
+    if (!m_persistentDc)
+        return;
+    int w = std::max(1, ScaleWidth()), h = std::max(1, ScaleHeight());
+    if (m_persistent && m_persistent->width() == w && m_persistent->height() == h)
+        return;
+    SurfacePtr next = makeSurface(w, h, oleColorToPixel(m_backColor));
+    if (!next)
+        return;
+    // Old content stays at the top left; the new area has the back colour.
+    if (m_persistent)
+        blit(*next, *m_persistent, 0, 0);
+    win::HBITMAP bitmap = win::adoptBitmap(next, false);
+    if (!bitmap)
+        return;
+    win::SelectObject(m_persistentDc, bitmap);
+    if (m_persistentBitmap)
+        win::DeleteObject(m_persistentBitmap);
+    m_persistentBitmap = bitmap;
+    m_persistent = std::move(next);
+}
+
+SurfacePtr UserControl::windowSurface() const {
+    int w = std::max(1, ScaleWidth()), h = std::max(1, ScaleHeight());
+    if (!m_windowSurface || m_windowSurface->width() != w || m_windowSurface->height() != h) {
+        m_windowSurface = makeSurface(w, h, oleColorToPixel(m_backColor));
+        if (m_windowDc) {
+            win::DeleteDC(m_windowDc);
+            m_windowDc = 0;
+        }
+    }
+    return m_windowSurface;
+}
+
 void UserControl::runResize() {
-    m_persistent.resizeKeep(ScaleWidth(), ScaleHeight(), oleColorToPixel(m_backColor));
+    resizePersistent();
     if (!m_shown)
         return;
     try {
@@ -184,6 +231,7 @@ void UserControl::close() {
     for (auto& timer : m_timers)
         timer->setEnabled(false);
     if (m_hwnd) {
+        liveControls().erase(m_hwnd);
         win::DestroyWindow(m_hwnd);
         m_hwnd = 0;
     }
@@ -204,31 +252,21 @@ void UserControl::paint() {
     invalidate();
 }
 
-Surface UserControl::snapshot() const {
-    Surface out;
-    composite(*this, out);
-    return out;
+SurfacePtr UserControl::snapshot() const {
+    return composite(*this);
 }
 
 uint32_t UserControl::hDC() const {
-    auto* self = const_cast<UserControl*>(this);
-    if (m_autoRedraw) {
-        if (!m_persistentDc)
-            self->m_persistentDc = dcTable().add(std::make_unique<Surface*>(&self->m_persistent));
+    if (m_autoRedraw)
         return m_persistentDc;
-    }
-    if (!m_windowDc)
-        self->m_windowDc = dcTable().add(std::make_unique<Surface*>(&self->m_windowSurface));
-    if (m_windowSurface.width != ScaleWidth() || m_windowSurface.height != ScaleHeight())
-        m_windowSurface.reset(ScaleWidth(), ScaleHeight(), oleColorToPixel(m_backColor));
+    SurfacePtr surface = windowSurface();
+    if (!m_windowDc && surface)
+        m_windowDc = win::createSurfaceDc(surface, win::DcKind::Window);
     return m_windowDc;
 }
 
-Surface& UserControl::drawingSurface() {
-    return m_autoRedraw ? m_persistent : m_windowSurface;
-}
-const Surface& UserControl::drawingSurface() const {
-    return m_autoRedraw ? m_persistent : m_windowSurface;
+SurfacePtr UserControl::drawingSurface() const {
+    return m_autoRedraw ? m_persistent : windowSurface();
 }
 
 int UserControl::borderThickness() const {
@@ -274,8 +312,8 @@ void UserControl::setAutoRedraw(bool v) {
     if (v == m_autoRedraw)
         return;
     m_autoRedraw = v;
-    if (v)
-        m_persistent.reset(ScaleWidth(), ScaleHeight(), oleColorToPixel(m_backColor));
+    if (v && m_persistent)
+        fillSurface(*m_persistent, oleColorToPixel(m_backColor));
     invalidate();
 }
 
@@ -290,10 +328,12 @@ void UserControl::setMaskPicture(ComPtr<Picture> p) {
 }
 
 void UserControl::Cls() {
-    Surface& s = drawingSurface();
-    s.reset(ScaleWidth(), ScaleHeight(), oleColorToPixel(m_backColor));
-    if (m_picture)
-        s.blit(m_picture->image(), 0, 0);
+    SurfacePtr s = drawingSurface();
+    if (!s)
+        return;
+    fillSurface(*s, oleColorToPixel(m_backColor));
+    if (m_picture && m_picture->image())
+        blit(*s, *m_picture->image(), 0, 0);
     invalidate();
 }
 

@@ -19,11 +19,12 @@ namespace ax {
 // A picture object (bitmap) as the Picture and MaskPicture properties take it.
 class Picture : public Unknown {
 public:
-    explicit Picture(Surface image) : m_image(std::move(image)) {}
-    const Surface& image() const { return m_image; }
+    explicit Picture(SurfacePtr image) : m_image(std::move(image)) {}
+    // May be null (an empty picture).
+    const win::GdiSurface* image() const { return m_image.get(); }
 
 private:
-    Surface m_image;
+    SurfacePtr m_image;
 };
 
 // Data of an OLE drop: the dropped file names when the data carries files.
@@ -88,8 +89,8 @@ public:
     bool closed() const { return m_closed; }
     // Paints now: Paint handler, then the site is told to repaint.
     void paint();
-    // The control rendered into a surface of its window size.
-    Surface snapshot() const;
+    // The control rendered into a surface of its window size (null when it has no area).
+    SurfacePtr snapshot() const;
 
     ConnectionPoint& connectionPoint() { return m_events; }
     const std::string& className() const { return m_className; }
@@ -97,17 +98,20 @@ public:
 
     // --- window and its properties ---
     win::HWND hWnd() const { return m_hwnd; }
-    // The persistent surface's DC while persistent drawing is on, else the window DC.
+    // A GDI DC: the memory DC holding the persistent bitmap while persistent drawing is
+    // on (stable across resizes: a resize selects a new bitmap into it), else the
+    // window's DC, whose drawing the next paint does not keep.
     uint32_t hDC() const;
-    // The surface that drawing through hDC lands in.
-    Surface& drawingSurface();
-    const Surface& drawingSurface() const;
+    // The surface that drawing through hDC lands in (at least 1 x 1).
+    SurfacePtr drawingSurface() const;
     int Width() const { return m_bounds.width; }
     int Height() const { return m_bounds.height; }
     // Client size in pixels inside the border.
     int ScaleWidth() const;
     int ScaleHeight() const;
     int borderThickness() const;
+    // The window's own surface (what its DC draws on when drawing is not persistent).
+    SurfacePtr windowSurface() const;
 
     uint32_t BackColor() const { return m_backColor; }
     void setBackColor(uint32_t oleColor);
@@ -163,7 +167,8 @@ protected:
     void RaiseEvent(DispId id, std::span<Variant> args = {});
     // Through the process's message sink (win::MsgBox); the title defaults to the
     // library's application title.
-    int MsgBox(const std::string& text, uint32_t style = kMsgBoxOkOnly, const std::string& title = {});
+    int MsgBox(const std::string& text, uint32_t style = kMsgBoxOkOnly,
+               const std::string& title = {});
 
     // Lifecycle handlers.
     virtual void onInitialize() {}
@@ -220,9 +225,11 @@ private:
     bool m_clipControls = true, m_enabled = true, m_autoRedraw = false;
     int32_t m_mousePointer = 0, m_oleDropMode = 0;
     ComPtr<Picture> m_mouseIcon, m_picture, m_maskPicture;
-    Surface m_persistent;
-    mutable Surface m_windowSurface;
-    uint32_t m_persistentDc = 0, m_windowDc = 0;
+    void resizePersistent();
+    SurfacePtr m_persistent; // the bitmap selected into m_persistentDc
+    uint32_t m_persistentDc = 0, m_persistentBitmap = 0;
+    mutable SurfacePtr m_windowSurface;
+    mutable uint32_t m_windowDc = 0;
 
     std::vector<std::unique_ptr<ScrollBar>> m_scrollBars;
     std::vector<std::unique_ptr<Shape>> m_shapes;
@@ -233,12 +240,10 @@ private:
 // The Shift argument of input events from the thread's key state: 1 shift, 2 ctrl, 4 alt.
 int16_t currentShiftState();
 
-// Renders the control: background (BackColor when opaque) or the persistent surface,
-// the Picture when drawing is not persistent, the shapes, visible scroll bars and focus
-// boxes, the border; with BackStyle 0 the MaskPicture's alpha-0 pixels become holes.
-void composite(const UserControl& control, Surface& out);
-
-// The surface behind a DC handle made by a control (null for an unknown handle).
-Surface* surfaceFromDc(uint32_t hdc);
+// Renders the control into a new surface of its window size (null when it has no area):
+// background (BackColor when opaque) or the persistent surface, the Picture when drawing
+// is not persistent, the shapes, visible scroll bars and focus boxes, the border; with
+// BackStyle 0 the MaskPicture's alpha-0 pixels become transparent holes.
+SurfacePtr composite(const UserControl& control);
 
 } // namespace ax

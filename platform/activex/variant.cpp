@@ -62,7 +62,9 @@ void Variant::assign(const Variant& v) {
     target.m_value = std::move(value.m_value);
 }
 
-double roundHalfEven(double v) { return win::roundHalfEven(v); }
+double roundHalfEven(double v) {
+    return win::roundHalfEven(v);
+}
 
 std::string numberText(double v) {
     if (std::isnan(v))

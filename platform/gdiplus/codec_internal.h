@@ -25,6 +25,12 @@ inline constexpr win::Guid FrameDimensionPage{
 // Decoders never allocate frames above this many pixels: such headers are corrupt or hostile.
 inline constexpr int64_t kMaxPixels = int64_t(1) << 30;
 
+// What is left of the current decode's pixel allowance (DecodeOptions::maxPixels); every
+// frame a decoder allocates is charged to it. False, with nothing charged, when the frame
+// does not fit. The allowance belongs to the calling thread's decode.
+bool takePixels(int64_t count);
+void resetPixelAllowance(int64_t count);
+
 // Thrown inside a codec to abandon it; the registry turns it into the status.
 struct CodecError {
     Status status;
@@ -149,5 +155,22 @@ void encodePng(const FrameData& frame, std::vector<uint8_t>& out);
 // Converts RGB(A) pixels of a frame in place from an ICC profile to sRGB. Leaves frames of
 // other formats, and frames whose profile lcms2 cannot use, unchanged.
 void applyIccToSrgb(FrameData& frame, Bytes profile);
+
+// Converts CMYK pixels (4 bytes each; inverted, 0 = full ink, as Adobe writes them, when
+// `inverted`) to B,G,R through an embedded CMYK profile. valid() is false when the profile
+// is not a CMYK profile lcms2 can use.
+class CmykTransform {
+public:
+    CmykTransform(Bytes profile, bool inverted);
+    ~CmykTransform();
+    CmykTransform(const CmykTransform&) = delete;
+    CmykTransform& operator=(const CmykTransform&) = delete;
+    bool valid() const { return m_transform != nullptr; }
+    void run(const uint8_t* cmyk, uint8_t* bgr, int32_t pixels) const;
+
+private:
+    void* m_context = nullptr;
+    void* m_transform = nullptr;
+};
 
 } // namespace gp::codec

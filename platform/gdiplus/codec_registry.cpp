@@ -155,6 +155,7 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     if (bytes.empty())
         return InvalidParameter;
     ImageKind kind = sniffImageKind(bytes);
+    codec::resetPixelAllowance(std::clamp<int64_t>(options.maxPixels, 0, codec::kMaxPixels));
     try {
         DecodedImage image;
         image.rawFormat = rawFormatOf(kind);
@@ -230,20 +231,32 @@ Status encodeImage(const win::Guid& clsid, const FrameData& frame, const Encoder
     if (!codec::frameIsValid(frame))
         return InvalidParameter;
     try {
+        // Indexed frames without a palette are written with their depth's default palette.
+        FrameData patched;
+        const FrameData* source = &frame;
+        if (isIndexed(frame.format) && frame.palette.entries.empty()) {
+            patched = frame;
+            const int bits = bitsPerPixel(frame.format);
+            patched.palette = bits == 1   ? codec::greyPalette(2)
+                              : bits == 4 ? codec::halftonePalette16()
+                                          : codec::halftonePalette256();
+            source = &patched;
+        }
+        const FrameData& input = *source;
         codec::EncodeSettings settings;
         if (Status s = readSettings(params, settings); s != Ok)
             return s;
         std::vector<uint8_t> bytes;
         if (info->formatId == ImageFormatBMP)
-            codec::encodeBmp(frame, bytes);
+            codec::encodeBmp(input, bytes);
         else if (info->formatId == ImageFormatJPEG)
-            codec::encodeJpeg(frame, settings, bytes);
+            codec::encodeJpeg(input, settings, bytes);
         else if (info->formatId == ImageFormatGIF)
-            codec::encodeGif(frame, bytes);
+            codec::encodeGif(input, bytes);
         else if (info->formatId == ImageFormatTIFF)
-            codec::encodeTiff(frame, settings, bytes);
+            codec::encodeTiff(input, settings, bytes);
         else
-            codec::encodePng(frame, bytes);
+            codec::encodePng(input, bytes);
         out = std::move(bytes);
         return Ok;
     } catch (const codec::CodecError& e) {

@@ -46,6 +46,11 @@ struct DecodeOptions {
     // grey and 16-bit-per-channel frames are left as they are. Without a profile the ICM
     // variants decode exactly as the plain ones.
     bool applyIcm = false;
+
+    // The most pixels one decode may produce over all its frames together (an animation
+    // composes every frame at full screen size). Content needing more fails with OutOfMemory
+    // before the memory is taken. The default, 2^30, is 4 GiB of 32-bit pixels.
+    int64_t maxPixels = int64_t(1) << 30;
 };
 
 // Decodes every frame of `bytes` into `out` (rows top-down). Frames have the dimension of

@@ -2,10 +2,25 @@
 
 namespace gp::codec {
 
+namespace {
+thread_local int64_t t_pixelAllowance = kMaxPixels;
+}
+
+bool takePixels(int64_t count) {
+    if (count < 0 || count > t_pixelAllowance)
+        return false;
+    t_pixelAllowance -= count;
+    return true;
+}
+
+void resetPixelAllowance(int64_t count) {
+    t_pixelAllowance = count;
+}
+
 void allocateFrame(FrameData& frame, int64_t width, int64_t height, PixelFormat format) {
     if (width <= 0 || height <= 0 || width > 0x7FFFFFF || height > 0x7FFFFFF)
         fail(UnknownImageFormat);
-    if (width * height > kMaxPixels)
+    if (width * height > kMaxPixels || !takePixels(width * height))
         fail(OutOfMemory);
     frame.width = int32_t(width);
     frame.height = int32_t(height);

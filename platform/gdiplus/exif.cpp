@@ -358,7 +358,8 @@ struct IfdWriter {
             at16(e + 2, tags[i].type);
             at32(e + 4, tags[i].count);
             if (tags[i].value.size() <= 4) {
-                std::memcpy(&out[e + 8], tags[i].value.data(), tags[i].value.size());
+                if (!tags[i].value.empty())
+                    std::memcpy(&out[e + 8], tags[i].value.data(), tags[i].value.size());
             } else {
                 if (out.size() & 1)
                     out.push_back(0);
@@ -390,8 +391,9 @@ IfdWriter::Tag longTag(uint16_t tag, uint32_t v) {
 std::vector<uint8_t> buildExif(const std::vector<PropertyItem>& items) {
     std::vector<IfdWriter::Tag> ifd0, exifIfd, gps;
     for (const PropertyItem& item : items) {
-        if (typeSize(item.type) == 0 || item.type == 13 || item.value.empty() ||
-            item.value.size() > 60000)
+        // Values shorter than one element of their type cannot be written.
+        if (typeSize(item.type) == 0 || item.type == 13 ||
+            item.value.size() < typeSize(item.type) || item.value.size() > 60000)
             continue;
         switch (homeOf(item.id)) {
         case Home::Ifd0:
@@ -444,7 +446,8 @@ std::vector<uint8_t> buildExif(const std::vector<PropertyItem>& items) {
         ifd1.push_back(longTag(0x0202, uint32_t(thumb->value.size())));
         for (const PropertyItem& item : items)
             for (const auto& m : kThumbnailIds)
-                if (m.id == item.id && !isStructuralTag(m.tag) && typeSize(item.type) != 0) {
+                if (m.id == item.id && !isStructuralTag(m.tag) && typeSize(item.type) != 0 &&
+                    item.value.size() >= typeSize(item.type) && item.value.size() <= 60000) {
                     IfdWriter::Tag t = tagOf(item);
                     t.tag = m.tag;
                     ifd1.push_back(t);

@@ -13,10 +13,13 @@
 // - An object is used by one thread at a time; the session and the handle table are
 //   shared by all threads.
 
+#include "platform/gdiplus/codec_registry.h"
 #include "platform/gdiplus/types.h"
+#include "platform/win/stream.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace gp {
 
@@ -102,8 +105,8 @@ Status GdipCloneBitmapArea(REAL x, REAL y, REAL width, REAL height, PixelFormat 
 using GetThumbnailImageAbort = BOOL (*)(void* data);
 
 // A scaled copy of the active frame at width x height (0 x 0 gives 120 x 120), filtered
-// by area averaging when shrinking and bilinear interpolation when enlarging, in
-// 32bppPARGB with raw format MemoryBMP. Embedded thumbnails are not used. The abort
+// with the high-quality bicubic filter, in 32bppPARGB with raw format MemoryBMP and the
+// source's DPI. Embedded thumbnails are not used. The abort
 // callback is not called. Not started: 18; unknown image or null output: 2.
 Status GdipGetImageThumbnail(GpImage image, UINT width, UINT height, GpImage* thumbnail,
                              GetThumbnailImageAbort callback, void* callbackData);
@@ -202,8 +205,8 @@ inline constexpr win::Guid FrameDimensionPage{
 inline constexpr win::Guid FrameDimensionResolution{
     0x84236F7Bu, 0x3BD3, 0x428F, {0x8D, 0xAB, 0x4E, 0xA1, 0x43, 0x9C, 0xA3, 0x15}};
 
-// Every image has exactly one dimension: time or page as decoded, page for an image of
-// one plain frame. The list call needs count 1.
+// Every image has exactly one dimension: time or page as decoded; an image decoded
+// without one has time when it is a GIF and page otherwise. The list call needs count 1.
 Status GdipImageGetFrameDimensionsCount(GpImage image, UINT* count);
 Status GdipImageGetFrameDimensionsList(GpImage image, win::Guid* dimensions, UINT count);
 
@@ -226,7 +229,8 @@ struct ColorPalette {
     ARGB Entries[1];
 };
 
-// 8 + 4 x entries of the active frame's palette; 8 for an image without one.
+// 8 + 4 x entries of the active frame's palette; 8 for a non-indexed frame, which
+// always reports an empty palette (Count 0).
 Status GdipGetImagePaletteSize(GpImage image, int32_t* size);
 // Fills `palette`; a size below GdipGetImagePaletteSize's answer: 2.
 Status GdipGetImagePalette(GpImage image, ColorPalette* palette, int32_t size);
@@ -295,6 +299,8 @@ struct BitmapData {
 //   read of the whole frame returns the store's own first row; else a temporary buffer
 //   holding the converted current pixels, also for a write-only lock.
 // - 1 and 4 bpp buffers start with the rectangle's first pixel in the top bits of byte 0.
+// - An indexed lock format other than the frame's own uses the frame's palette when the
+//   frame is indexed and its palette fits, else the default palette of that format.
 // A write lock of a multi-frame image keeps only the active frame. Unknown image, a
 // metafile, a rectangle not inside the frame, no read or write flag, an unknown format,
 // a null record or (UserInputBuf) a null Scan0 or a short stride: 2. A second lock: 4.
@@ -305,5 +311,73 @@ Status GdipBitmapLockBits(GpBitmap bitmap, const Rect* rect, UINT flags, PixelFo
 // rectangle only; pixels outside it (also bits sharing its first or last byte) stay.
 // Not locked, unknown image or null record: 2.
 Status GdipBitmapUnlockBits(GpBitmap bitmap, BitmapData* lockedData);
+
+// ---------------------------------------------------------------------------------------
+// Loading. Files and streams are read completely and decoded at once; nothing stays open.
+// The decoder is chosen by the content (BMP, GIF, JPEG, PNG, TIFF, ICO, placeable WMF, EMF),
+// never by the file name. Metafile content becomes a rasterised bitmap whose raw format
+// stays WMF or EMF. The ICM variants convert pixels from an embedded ICC profile to sRGB;
+// without a profile they decode as the plain calls do.
+//
+// Statuses: not started 18; null output or stream 2; a file that cannot be opened 10; a
+// stream that cannot be read 7; content no decoder takes, truncated or corrupt 13;
+// frames too large to allocate 3.
+
+Status GdipCreateBitmapFromFile(const std::string& path, GpBitmap* bitmap);
+Status GdipCreateBitmapFromFileICM(const std::string& path, GpBitmap* bitmap);
+Status GdipLoadImageFromFile(const std::string& path, GpImage* image);
+Status GdipLoadImageFromFileICM(const std::string& path, GpImage* image);
+// Streams are read from their current position to the end.
+Status GdipCreateBitmapFromStream(win::IStream* stream, GpBitmap* bitmap);
+Status GdipCreateBitmapFromStreamICM(win::IStream* stream, GpBitmap* bitmap);
+Status GdipLoadImageFromStream(win::IStream* stream, GpImage* image);
+Status GdipLoadImageFromStreamICM(win::IStream* stream, GpImage* image);
+
+// ---------------------------------------------------------------------------------------
+// Encoders and saving
+
+// One encoder of the list. Texts are UTF-8 and, like the signature bytes, live in the
+// buffer the list was copied into.
+struct ImageCodecInfo {
+    win::Guid Clsid;
+    win::Guid FormatID;
+    const char* CodecName;
+    const char* DllName;
+    const char* FormatDescription;
+    const char* FilenameExtension; // "*.JPG;*.JPEG;*.JPE;*.JFIF"
+    const char* MimeType;
+    uint32_t Flags;
+    uint32_t Version;
+    uint32_t SigCount;
+    uint32_t SigSize;
+    const uint8_t* SigPattern;
+    const uint8_t* SigMask;
+};
+
+// The number of encoders (5: BMP, JPEG, GIF, TIFF, PNG in that order) and the bytes
+// GdipGetImageEncoders needs. Null outputs: 2.
+Status GdipGetImageEncodersSize(UINT* count, UINT* size);
+// Copies the list into one buffer: `count` records followed by their texts. The count and
+// size must be GdipGetImageEncodersSize's answers (else 2).
+Status GdipGetImageEncoders(UINT count, UINT size, ImageCodecInfo* encoders);
+
+// The parameters an encoder understands, as a block for GdipGetEncoderParameterList:
+// JPEG Quality (a Long range 0..100); TIFF Compression (Longs 2..6) and ColorDepth
+// (Longs 1, 4, 8, 24, 32). BMP, GIF and PNG take none (a block with Count 0). An unknown
+// class id or null arguments: 2.
+Status GdipGetEncoderParameterListSize(GpImage image, const win::Guid* clsid, UINT* size);
+Status GdipGetEncoderParameterList(GpImage image, const win::Guid* clsid, UINT size,
+                                   EncoderParameters* buffer);
+
+// Writes the active frame with the encoder of class id `clsid` and the optional
+// parameters (see encodeImage in codec_registry.h: quality clamps to 0..100, CCITT and RLE
+// compression only for 1-bpp output). Property items go with the frame. A metafile is
+// rasterised first. Unknown image, null class id or an unknown encoder: 2; a file or stream
+// that cannot be written: 7; encoder statuses pass through.
+Status GdipSaveImageToFile(GpImage image, const std::string& path, const win::Guid* clsid,
+                           const EncoderParameters* params);
+// Writes at the stream's position.
+Status GdipSaveImageToStream(GpImage image, win::IStream* stream, const win::Guid* clsid,
+                             const EncoderParameters* params);
 
 } // namespace gp

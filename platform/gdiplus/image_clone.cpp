@@ -2,6 +2,7 @@
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/pixel_convert.h"
 #include "platform/gdiplus/pixel_format.h"
+#include "platform/gdiplus/resample.h"
 #include "platform/gdiplus/session.h"
 
 #include <algorithm>
@@ -15,85 +16,59 @@ namespace {
 
 constexpr UINT kDefaultThumbnailSize = 120;
 
-struct Tap {
-    int32_t index;
-    float weight;
-};
-
-// Filter taps of each destination sample along one axis: the exact area each source
-// pixel covers when shrinking, a linear interpolation between the two nearest source
-// pixels when enlarging.
-std::vector<std::vector<Tap>> axisTaps(int32_t source, int32_t target) {
-    std::vector<std::vector<Tap>> taps(static_cast<size_t>(target));
-    const double scale = static_cast<double>(source) / target;
-    for (int32_t i = 0; i < target; ++i) {
-        auto& list = taps[static_cast<size_t>(i)];
-        if (scale >= 1.0) {
-            const double from = i * scale, to = (i + 1) * scale;
-            for (int32_t j = static_cast<int32_t>(from); j < source && j < to; ++j) {
-                const double cover = std::min<double>(to, j + 1) - std::max<double>(from, j);
-                if (cover > 0)
-                    list.push_back({j, static_cast<float>(cover / scale)});
-            }
-        } else {
-            const double centre = (i + 0.5) * scale - 0.5;
-            const int32_t j0 = static_cast<int32_t>(std::floor(centre));
-            const float t = static_cast<float>(centre - j0);
-            list.push_back({std::clamp(j0, 0, source - 1), 1.0f - t});
-            list.push_back({std::clamp(j0 + 1, 0, source - 1), t});
-        }
-    }
-    return taps;
-}
-
-// Scales a frame into an owned 32bppPARGB frame, filtering premultiplied values so
-// transparent pixels do not bleed their colour.
+// Scales a frame into an owned 32bppPARGB frame with the high-quality bicubic filter.
+// The resampler reads the 32- and 24-bit layouts directly; other formats are converted
+// to 32bppPARGB first.
 Status scaleFrame(const Frame& src, int32_t width, int32_t height, Frame& out) {
     Status status = makeOwnedFrame(width, height, PixelFormat32bppPARGB, out);
     if (status != Ok)
         return status;
-    const auto across = axisTaps(src.width, width);
-    const auto down = axisTaps(src.height, height);
-    RowConverter toPremultiplied(src.format, &src.palette, PixelFormat32bppPARGB, nullptr);
-    std::vector<uint8_t> sourceRow(static_cast<size_t>(src.width) * 4);
-    // Horizontally filtered rows, kept for the source rows some destination row needs.
-    std::vector<float> filtered(static_cast<size_t>(width) * 4 * src.height);
-    std::vector<bool> needed(static_cast<size_t>(src.height), false);
-    for (const auto& list : down)
-        for (const Tap& tap : list)
-            needed[static_cast<size_t>(tap.index)] = true;
-    for (int32_t y = 0; y < src.height; ++y) {
-        if (!needed[static_cast<size_t>(y)])
-            continue;
-        toPremultiplied.convert(src.row(y), 0, sourceRow.data(), 0, src.width);
-        float* f = filtered.data() + static_cast<size_t>(y) * width * 4;
-        for (int32_t x = 0; x < width; ++x) {
-            float acc[4] = {0, 0, 0, 0};
-            for (const Tap& tap : across[static_cast<size_t>(x)]) {
-                const uint8_t* p = sourceRow.data() + static_cast<size_t>(tap.index) * 4;
-                for (int c = 0; c < 4; ++c)
-                    acc[c] += p[c] * tap.weight;
-            }
-            std::copy(acc, acc + 4, f + x * 4);
-        }
+    ConstPixelView view;
+    view.width = src.width;
+    view.height = src.height;
+    std::vector<uint8_t> converted;
+    switch (src.format) {
+    case PixelFormat32bppPARGB:
+        view.layout = PixelLayout::PARGB32;
+        break;
+    case PixelFormat32bppARGB:
+        view.layout = PixelLayout::ARGB32;
+        break;
+    case PixelFormat32bppRGB:
+        view.layout = PixelLayout::RGB32;
+        break;
+    case PixelFormat24bppRGB:
+        view.layout = PixelLayout::RGB24;
+        break;
+    default:
+        view.layout = PixelLayout::PARGB32;
+        converted.resize(static_cast<size_t>(src.width) * 4 * src.height);
+        convertRect(src.row(0), src.stride, src.format, &src.palette, 0, converted.data(),
+                    static_cast<ptrdiff_t>(src.width) * 4, PixelFormat32bppPARGB, nullptr, 0,
+                    src.width, src.height);
+        break;
     }
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* d = out.row(y);
-        for (int32_t x = 0; x < width; ++x) {
-            float acc[4] = {0, 0, 0, 0};
-            for (const Tap& tap : down[static_cast<size_t>(y)]) {
-                const float* f = filtered.data() + (static_cast<size_t>(tap.index) * width + x) * 4;
-                for (int c = 0; c < 4; ++c)
-                    acc[c] += f[c] * tap.weight;
-            }
-            const float alpha = std::clamp(acc[3] + 0.5f, 0.0f, 255.0f);
-            d[x * 4 + 3] = static_cast<uint8_t>(alpha);
-            // Premultiplied colour never exceeds its alpha.
-            for (int c = 0; c < 3; ++c)
-                d[x * 4 + c] = static_cast<uint8_t>(std::clamp(acc[c] + 0.5f, 0.0f, alpha));
-        }
+    if (converted.empty()) {
+        view.top = src.row(0);
+        view.step = src.stride;
+    } else {
+        view.top = converted.data();
+        view.step = static_cast<ptrdiff_t>(src.width) * 4;
     }
-    return Ok;
+    PixelView dest;
+    dest.top = out.scan0();
+    dest.step = out.stride;
+    dest.width = width;
+    dest.height = height;
+    dest.layout = PixelLayout::PARGB32;
+    ResampleRequest request;
+    request.srcW = src.width;
+    request.srcH = src.height;
+    request.dstW = width;
+    request.dstH = height;
+    request.filter = ResampleFilter::HighQualityBicubic;
+    // The store starts transparent, so drawing source-over leaves exactly the scaled image.
+    return resampleDraw(view, dest, request) ? Ok : InvalidParameter;
 }
 
 } // namespace

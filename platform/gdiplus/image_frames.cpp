@@ -5,9 +5,12 @@ namespace gp {
 
 namespace {
 
-// A plain single-frame image reports the page dimension, as GDI+ does for bitmaps.
+// An image decoded without a dimension reports time when it is a GIF and page otherwise,
+// as GDI+ does.
 win::Guid ownDimension(const Image& image) {
-    return image.frameDimension.isZero() ? FrameDimensionPage : image.frameDimension;
+    if (!image.frameDimension.isZero())
+        return image.frameDimension;
+    return image.rawFormat == ImageFormatGIF ? FrameDimensionTime : FrameDimensionPage;
 }
 
 } // namespace

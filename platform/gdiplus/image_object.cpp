@@ -25,6 +25,8 @@ Frame Frame::ownedCopy() const {
     Frame copy;
     static_cast<FrameData&>(copy).operator=(static_cast<const FrameData&>(*this));
     copy.external = nullptr;
+    if (!scan0())
+        return copy; // a frame without pixels (a metafile's)
     const int64_t bytes = rowBytes(width, format);
     const int64_t newStride = alignedStride(width, format);
     if (isExternal() || stride != newStride) {
@@ -94,9 +96,28 @@ std::unique_ptr<Image> Image::clone() const {
     return copy;
 }
 
+namespace {
+
+// A frame whose header does not match its pixel buffer would make every later access
+// read past the buffer, so such a frame is refused at the door.
+bool isConsistent(const FrameData& frame) {
+    if (frame.width < 1 || frame.height < 1 || !isKnownPixelFormat(frame.format))
+        return false;
+    const int64_t bytes = rowBytes(frame.width, frame.format);
+    if (frame.stride < bytes)
+        return false;
+    const int64_t need = int64_t{frame.stride} * (frame.height - 1) + bytes;
+    return static_cast<int64_t>(frame.pixels.size()) >= need;
+}
+
+} // namespace
+
 std::unique_ptr<Image> imageFromDecoded(DecodedImage&& decoded) {
     if (decoded.frames.empty())
         return nullptr;
+    for (const FrameData& frame : decoded.frames)
+        if (!isConsistent(frame))
+            return nullptr;
     auto image = std::make_unique<Image>();
     image->rawFormat = decoded.rawFormat;
     image->frameDimension = decoded.frameDimension;

@@ -73,9 +73,9 @@ struct LockState {
     PixelFormat format = PixelFormatUndefined;
     uint8_t* scan0 = nullptr;
     int32_t stride = 0;
-    bool direct = false;         // scan0 points into the frame's own rows
-    std::vector<uint8_t> buffer; // the layer's temporary buffer, when it made one
-    Palette palette;             // palette of the locked format when it is indexed
+    bool direct = false;               // scan0 points into the frame's own rows
+    std::unique_ptr<uint8_t[]> buffer; // the layer's temporary buffer, when it made one
+    Palette palette;                   // palette of the locked format when it is indexed
 };
 
 class Image {
@@ -102,7 +102,8 @@ public:
     std::unique_ptr<Image> clone() const;
 };
 
-// An image made from a decoder's output; frames move in. Null when it has no frame.
+// An image made from a decoder's output; frames move in. Null when it has no frame or a
+// frame's size, format, stride and pixel buffer do not agree.
 std::unique_ptr<Image> imageFromDecoded(DecodedImage&& decoded);
 
 // The palette a frame converted into `target` carries: the source palette when the

@@ -14,6 +14,13 @@ int32_t paletteBytes(const Palette& palette) {
     return kPaletteHeader + 4 * static_cast<int32_t>(palette.entries.size());
 }
 
+// A non-indexed frame reports an empty palette, whatever it was given: callers take an
+// empty palette to mean "not a palette image".
+const Palette& reportedPalette(const Frame& frame) {
+    static const Palette kEmpty;
+    return isIndexed(frame.format) ? frame.palette : kEmpty;
+}
+
 } // namespace
 
 Status GdipGetImagePaletteSize(GpImage image, int32_t* size) {
@@ -21,7 +28,7 @@ Status GdipGetImagePaletteSize(GpImage image, int32_t* size) {
         Image* i = findImage(image);
         if (!i || !size)
             return InvalidParameter;
-        *size = paletteBytes(i->active().palette);
+        *size = paletteBytes(reportedPalette(i->active()));
         return Ok;
     });
 }
@@ -31,7 +38,7 @@ Status GdipGetImagePalette(GpImage image, ColorPalette* palette, int32_t size) {
         Image* i = findImage(image);
         if (!i || !palette)
             return InvalidParameter;
-        const Palette& own = i->active().palette;
+        const Palette& own = reportedPalette(i->active());
         if (size < paletteBytes(own))
             return InvalidParameter;
         palette->Flags = own.flags;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
+#include <memory>
 #include <new>
 
 namespace gp::codec {
@@ -39,6 +40,8 @@ struct JpegContext {
     FrameData frame;
     std::vector<uint8_t> scratch;
     std::vector<uint8_t> icc;
+    std::unique_ptr<CmykTransform> cmykProfile; // ICM decoding of CMYK through the profile
+    bool applyIcm = false;
     bool cmyk = false;
     Status failure = UnknownImageFormat;
     bool bad = false;
@@ -49,10 +52,22 @@ bool startsWith(const jpeg_saved_marker_ptr m, const char* sig, size_t n) {
     return m->data_length >= n && std::memcmp(m->data, sig, n) == 0;
 }
 
+// Joins the ICC_PROFILE APP2 chunks in their sequence order.
+void assembleIcc(JpegContext& c) {
+    std::vector<std::pair<int, std::vector<uint8_t>>> chunks;
+    for (jpeg_saved_marker_ptr m = c.info.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 2 && startsWith(m, "ICC_PROFILE\0", 12) && m->data_length > 14)
+            chunks.emplace_back(m->data[12],
+                                std::vector<uint8_t>(m->data + 14, m->data + m->data_length));
+    std::stable_sort(chunks.begin(), chunks.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& chunk : chunks)
+        c.icc.insert(c.icc.end(), chunk.second.begin(), chunk.second.end());
+}
+
 void collectProperties(JpegContext& c) {
     auto& props = c.frame.properties;
     bool haveExif = false;
-    std::vector<std::pair<int, std::vector<uint8_t>>> iccChunks;
     for (jpeg_saved_marker_ptr m = c.info.marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1 && startsWith(m, "Exif\0\0", 6) && !haveExif) {
             haveExif = exif::readExif({m->data + 6, m->data_length - 6}, props);
@@ -60,17 +75,9 @@ void collectProperties(JpegContext& c) {
                    startsWith(m, "http://ns.adobe.com/xap/1.0/\0", 29)) {
             std::string xmp(reinterpret_cast<const char*>(m->data + 29), m->data_length - 29);
             props.push_back(makeAscii(0x02BC, xmp));
-        } else if (m->marker == JPEG_APP0 + 2 && startsWith(m, "ICC_PROFILE\0", 12) &&
-                   m->data_length > 14) {
-            iccChunks.emplace_back(m->data[12],
-                                   std::vector<uint8_t>(m->data + 14, m->data + m->data_length));
         }
     }
-    if (!iccChunks.empty()) {
-        std::stable_sort(iccChunks.begin(), iccChunks.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& chunk : iccChunks)
-            c.icc.insert(c.icc.end(), chunk.second.begin(), chunk.second.end());
+    if (!c.icc.empty()) {
         props.push_back(makeItem(0x8773, PropertyTagTypeUndefined, c.icc.data(), c.icc.size()));
         // The description is the profile's 'desc' tag text, when it is the simple kind.
         const auto& p = c.icc;
@@ -139,7 +146,9 @@ void readImage(JpegContext& c, Bytes bytes) {
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    if (int64_t(info.image_width) * info.image_height > kMaxPixels) {
+    assembleIcc(c);
+    if (int64_t(info.image_width) * info.image_height > kMaxPixels ||
+        !takePixels(int64_t(info.image_width) * info.image_height)) {
         c.failure = OutOfMemory;
         c.bad = true;
         return;
@@ -168,13 +177,21 @@ void readImage(JpegContext& c, Bytes bytes) {
     f.pixels.assign(size_t(f.stride) * size_t(f.height), 0);
     if (format == PixelFormat8bppIndexed)
         f.palette = greyPalette(256);
-    if (c.cmyk)
+    if (c.cmyk) {
         c.scratch.resize(size_t(f.width) * 4);
+        if (c.applyIcm && !c.icc.empty()) {
+            c.cmykProfile = std::make_unique<CmykTransform>(c.icc, info.saw_Adobe_marker);
+            if (!c.cmykProfile->valid())
+                c.cmykProfile.reset();
+        }
+    }
     while (info.output_scanline < info.output_height) {
         int32_t y = int32_t(info.output_scanline);
         JSAMPROW row = c.cmyk ? c.scratch.data() : rowOf(f, y);
         jpeg_read_scanlines(&info, &row, 1);
-        if (c.cmyk) {
+        if (c.cmykProfile) {
+            c.cmykProfile->run(row, rowOf(f, y), f.width);
+        } else if (c.cmyk) {
             // Adobe writes CMYK inverted (0 = full ink); plain CMYK is the other way.
             const bool inverted = info.saw_Adobe_marker;
             uint8_t* dst = rowOf(f, y);
@@ -201,6 +218,7 @@ void readImage(JpegContext& c, Bytes bytes) {
 
 void decodeJpeg(Bytes bytes, DecodedImage& out, const DecodeOptions& options) {
     JpegContext c;
+    c.applyIcm = options.applyIcm;
     c.info.err = jpeg_std_error(&c.error.base);
     c.error.base.error_exit = errorExit;
     c.error.base.emit_message = quietMessage;

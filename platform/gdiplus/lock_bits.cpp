@@ -81,8 +81,9 @@ Status GdipBitmapLockBits(GpBitmap bitmap, const Rect* rect, UINT flags, PixelFo
             const int64_t stride = alignedStride(r.Width, format);
             if (stride * r.Height > (int64_t{1} << 32))
                 return OutOfMemory;
-            lock->buffer.assign(static_cast<size_t>(stride * r.Height), 0);
-            lock->scan0 = lock->buffer.data();
+            // Not zero-filled: the conversion below writes every row.
+            lock->buffer.reset(new uint8_t[static_cast<size_t>(stride * r.Height)]);
+            lock->scan0 = lock->buffer.get();
             lock->stride = static_cast<int32_t>(stride);
             fill = true;
         }

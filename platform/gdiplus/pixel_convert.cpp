@@ -392,7 +392,16 @@ const FormatFunctions* functionsFor(PixelFormat format) {
 using FastFn = void (*)(const uint8_t* src, uint8_t* dst, int32_t n, const uint32_t* lut);
 
 void fastRgb24ToArgb32(const uint8_t* src, uint8_t* dst, int32_t n, const uint32_t*) {
-    for (int32_t i = 0; i < n; ++i, src += 3, dst += 4) {
+    // Four pixels from three 32-bit loads.
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4, src += 12, dst += 16) {
+        const uint32_t a = load32(src), b = load32(src + 4), c = load32(src + 8);
+        store32(dst, a | 0xFF000000u);
+        store32(dst + 4, (a >> 24 | b << 8) | 0xFF000000u);
+        store32(dst + 8, (b >> 16 | c << 16) | 0xFF000000u);
+        store32(dst + 12, c >> 8 | 0xFF000000u);
+    }
+    for (; i < n; ++i, src += 3, dst += 4) {
         dst[0] = src[0];
         dst[1] = src[1];
         dst[2] = src[2];
@@ -470,25 +479,62 @@ constexpr FastPair kFastPairs[] = {
 // ---------------------------------------------------------------------------------------
 
 PaletteMapper::PaletteMapper(const Palette& palette)
-    : m_cacheKey(kCacheSize, 0), m_cacheIndex(kCacheSize, 0) {
+    : m_cacheKey(kCacheSize, 0), m_cacheIndex(kCacheSize, 0), m_cellStart(kCells, -1),
+      m_cellCount(kCells, 0) {
     const size_t count = std::min<size_t>(palette.entries.size(), 256);
     m_rgb.reserve(count);
     for (size_t i = 0; i < count; ++i)
         m_rgb.push_back(palette.entries[i] & 0x00FFFFFFu);
 }
 
-uint8_t PaletteMapper::search(uint32_t rgb) const {
+void PaletteMapper::buildCell(size_t cell) {
+    const int lo[3] = {int(cell >> 10 & 31) * 8, int(cell >> 5 & 31) * 8, int(cell & 31) * 8};
+    auto channels = [](uint32_t e, int* c) {
+        c[0] = int(e >> 16 & 0xFF), c[1] = int(e >> 8 & 0xFF), c[2] = int(e & 0xFF);
+    };
+    // The entry whose farthest point of the cell is nearest bounds the answer for every
+    // colour of the cell; entries whose nearest point is beyond that bound never win.
+    uint32_t bound = UINT32_MAX;
+    std::vector<uint32_t> nearest(m_rgb.size());
+    for (size_t i = 0; i < m_rgb.size(); ++i) {
+        int c[3];
+        channels(m_rgb[i], c);
+        uint32_t dmin = 0, dmax = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int below = lo[k] - c[k], above = c[k] - (lo[k] + 7);
+            const int inside = below > 0 ? below : (above > 0 ? above : 0);
+            const int far = std::max(std::abs(c[k] - lo[k]), std::abs(c[k] - (lo[k] + 7)));
+            dmin += uint32_t(inside * inside);
+            dmax += uint32_t(far * far);
+        }
+        nearest[i] = dmin;
+        bound = std::min(bound, dmax);
+    }
+    m_cellStart[cell] = static_cast<int32_t>(m_candidates.size());
+    for (size_t i = 0; i < m_rgb.size(); ++i)
+        if (nearest[i] <= bound)
+            m_candidates.push_back(static_cast<uint8_t>(i));
+    m_cellCount[cell] = static_cast<uint16_t>(m_candidates.size() - size_t(m_cellStart[cell]));
+}
+
+uint8_t PaletteMapper::search(uint32_t rgb) {
+    if (m_rgb.empty())
+        return 0;
+    const size_t cell = (rgb >> 9 & 0x7C00) | (rgb >> 6 & 0x3E0) | (rgb >> 3 & 0x1F);
+    if (m_cellStart[cell] < 0)
+        buildCell(cell);
     const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     uint32_t best = UINT32_MAX;
     uint8_t bestIndex = 0;
-    for (size_t i = 0; i < m_rgb.size(); ++i) {
-        const uint32_t e = m_rgb[i];
+    const uint8_t* list = m_candidates.data() + m_cellStart[cell];
+    for (size_t k = 0; k < m_cellCount[cell]; ++k) {
+        const uint32_t e = m_rgb[list[k]];
         const int dr = int((e >> 16) & 0xFF) - r, dg = int((e >> 8) & 0xFF) - g,
                   db = int(e & 0xFF) - b;
         const uint32_t d = static_cast<uint32_t>(dr * dr + dg * dg + db * db);
         if (d < best) { // strict: the first minimum wins
             best = d;
-            bestIndex = static_cast<uint8_t>(i);
+            bestIndex = list[k];
             if (d == 0)
                 break;
         }
@@ -498,7 +544,7 @@ uint8_t PaletteMapper::search(uint32_t rgb) const {
 
 uint8_t PaletteMapper::map(ARGB colour) {
     const uint32_t rgb = colour & 0x00FFFFFFu;
-    const size_t slot = (rgb * 2654435761u) >> 20 & (kCacheSize - 1);
+    const size_t slot = (rgb * 2654435761u) >> 18 & (kCacheSize - 1);
     const uint32_t key = rgb | 0x01000000u;
     if (m_cacheKey[slot] == key)
         return m_cacheIndex[slot];

@@ -27,20 +27,27 @@
 
 namespace gp {
 
-// Maps colours to the nearest entry of a palette. Results are cached per colour, so
-// images with few distinct colours map at table speed.
+// Maps colours to the nearest entry of a palette. The colour cube is split into 32 x 32 x
+// 32 cells; the first time a cell is met, the entries that can be nearest for any colour
+// in it are listed (in palette order, so ties still go to the first entry), and later
+// colours of that cell only look at those. A small cache of recent colours sits in front.
 class PaletteMapper {
 public:
     explicit PaletteMapper(const Palette& palette);
     uint8_t map(ARGB colour);
 
 private:
-    uint8_t search(uint32_t rgb) const;
+    uint8_t search(uint32_t rgb);
+    void buildCell(size_t cell);
 
-    static constexpr size_t kCacheSize = 4096;
+    static constexpr size_t kCacheSize = 16384;
+    static constexpr size_t kCells = 32768;
     std::vector<uint32_t> m_rgb;      // palette entries without alpha
     std::vector<uint32_t> m_cacheKey; // rgb | 0x01000000 when valid
     std::vector<uint8_t> m_cacheIndex;
+    std::vector<int32_t> m_cellStart; // offset into m_candidates, -1 until built
+    std::vector<uint16_t> m_cellCount;
+    std::vector<uint8_t> m_candidates;
 };
 
 // Converts rows from one format into another. Made once per rectangle; the pixel loop

@@ -145,7 +145,7 @@ void readImage(PngContext& c) {
     png_uint_32 width = 0, height = 0;
     int depth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
-    if (int64_t(width) * height > kMaxPixels) {
+    if (int64_t(width) * height > kMaxPixels || !takePixels(int64_t(width) * height)) {
         c.failure = OutOfMemory;
         c.bad = true;
         return;

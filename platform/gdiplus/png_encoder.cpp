@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <new>
@@ -106,16 +107,12 @@ void writeImage(PngWriter& w, const FrameData& frame) {
     int colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     int depth = 8;
     enum class Rows { Direct, Bgra } rows = Rows::Direct;
-    bool greyRamp = frame.format == PixelFormat8bppIndexed && isGreyRamp(frame.palette);
-    for (ARGB e : frame.palette.entries)
-        if (greyRamp && (e >> 24) != 255)
-            greyRamp = false;
     switch (frame.format) {
     case PixelFormat1bppIndexed:
     case PixelFormat4bppIndexed:
     case PixelFormat8bppIndexed:
         depth = bitsPerPixel(frame.format);
-        colorType = greyRamp ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+        colorType = PNG_COLOR_TYPE_PALETTE;
         break;
     case PixelFormat24bppRGB:
         colorType = PNG_COLOR_TYPE_RGB;
@@ -124,7 +121,6 @@ void writeImage(PngWriter& w, const FrameData& frame) {
     case PixelFormat32bppRGB:
         colorType = PNG_COLOR_TYPE_RGB;
         png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
         break;
     case PixelFormat32bppARGB:
         png_set_bgr(png);
@@ -157,14 +153,30 @@ void writeImage(PngWriter& w, const FrameData& frame) {
             if ((e >> 24) != 255)
                 lastTransparent = i + 1;
         }
-        if (w.palette.empty())
+        // Every index the pixels use must have an entry, or readers reject the file.
+        size_t used = 0;
+        for (int32_t y = 0; y < frame.height; ++y) {
+            const uint8_t* row = rowOf(frame, y);
+            for (int32_t x = 0; x < frame.width; ++x) {
+                size_t index = depth == 8   ? row[x]
+                               : depth == 4 ? size_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF)
+                                            : size_t((row[x >> 3] >> (7 - (x & 7))) & 1);
+                used = std::max(used, index + 1);
+            }
+        }
+        while (w.palette.size() < used) {
             w.palette.push_back(png_color{0, 0, 0});
+            w.alpha.push_back(255);
+        }
         png_set_PLTE(png, info, w.palette.data(), int(w.palette.size()));
         if (lastTransparent > 0)
             png_set_tRNS(png, info, w.alpha.data(), int(lastTransparent), nullptr);
     }
     addMetadata(w, frame);
     png_write_info(png, info);
+    // The filler is stripped by colour type, which png_write_info has just recorded.
+    if (frame.format == PixelFormat32bppRGB)
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
     for (int32_t y = 0; y < frame.height; ++y) {
         if (rows == Rows::Direct) {
             png_write_row(png, rowOf(frame, y));

@@ -1,6 +1,7 @@
 #include "platform/gdiplus/session.h"
 
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/win/module_version.h"
 
 #include <array>
 #include <cstdlib>
@@ -43,6 +44,17 @@ Status hookNotification(uintptr_t* token) {
 
 void unhookNotification(uintptr_t) {}
 
+// The platform's GetFileVersion("gdiplus.dll") answers our version text, including a
+// test's override, because it asks at every lookup.
+void registerModuleVersion() {
+    static std::once_flag once;
+    std::call_once(
+        once, [] { win::setModuleVersionProvider("gdiplus.dll", [] { return versionText(); }); });
+}
+
+// Registered when the program starts, so the version reads right before any startup.
+const bool g_versionRegistered = (registerModuleVersion(), true);
+
 } // namespace
 
 bool isStarted() {
@@ -70,6 +82,7 @@ Status takeFault(FaultPoint point) {
 Status GdiplusStartup(uintptr_t* token, const GdiplusStartupInput* input,
                       GdiplusStartupOutput* output) {
     try {
+        registerModuleVersion();
         if (!token || !input)
             return InvalidParameter;
         if (input->GdiplusVersion != 1 && input->GdiplusVersion != 2)
@@ -121,6 +134,7 @@ void StopExternally() {
 }
 
 void SetVersionText(const std::string& text) {
+    registerModuleVersion();
     Session& s = session();
     std::lock_guard lock(s.mutex);
     s.versionOverride = text;

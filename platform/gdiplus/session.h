@@ -15,7 +15,7 @@ namespace gp {
 bool isStarted();
 
 // The file version text the layer reports for itself ("6.1.7601.0" unless a test
-// changed it).
+// changed it). The platform's GetFileVersion("gdiplus.dll") answers the same text.
 std::string versionText();
 
 // Operations that tests can make fail on purpose.

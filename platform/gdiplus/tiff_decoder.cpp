@@ -24,6 +24,22 @@ struct PageInfo {
     uint16_t* extra = nullptr;
 };
 
+void readStrips(TIFF* tif, const PageInfo& p, uint8_t* dst, tmsize_t lineSize) {
+    const tstrip_t strips = TIFFNumberOfStrips(tif);
+    uint32_t rowsPerStrip = p.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, p.height);
+    for (tstrip_t s = 0; s < strips; ++s) {
+        uint64_t row = uint64_t(s) * rowsPerStrip;
+        if (row >= p.height)
+            break;
+        size_t rows = std::min<uint64_t>(rowsPerStrip, p.height - row);
+        if (TIFFReadEncodedStrip(tif, s, dst + row * size_t(lineSize),
+                                 tmsize_t(rows * size_t(lineSize))) < 0)
+            fail();
+    }
+}
+
 // Reads the whole page, strips or tiles, into contiguous packed rows of TIFFScanlineSize.
 std::vector<uint8_t> readPacked(TIFF* tif, const PageInfo& p) {
     const tmsize_t lineSize = TIFFScanlineSize(tif);
@@ -31,19 +47,7 @@ std::vector<uint8_t> readPacked(TIFF* tif, const PageInfo& p) {
         fail();
     std::vector<uint8_t> buf(size_t(lineSize) * p.height);
     if (!TIFFIsTiled(tif)) {
-        const tstrip_t strips = TIFFNumberOfStrips(tif);
-        uint32_t rowsPerStrip = p.height;
-        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-        rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, p.height);
-        for (tstrip_t s = 0; s < strips; ++s) {
-            uint64_t row = uint64_t(s) * rowsPerStrip;
-            if (row >= p.height)
-                break;
-            size_t rows = std::min<uint64_t>(rowsPerStrip, p.height - row);
-            if (TIFFReadEncodedStrip(tif, s, buf.data() + row * size_t(lineSize),
-                                     tmsize_t(rows * size_t(lineSize))) < 0)
-                fail();
-        }
+        readStrips(tif, p, buf.data(), lineSize);
         return buf;
     }
     uint32_t tileW = 0, tileH = 0;
@@ -158,8 +162,13 @@ void decodePage(TIFF* tif, FrameData& frame) {
         } else {
             frame.palette = greyPalette(1 << p.bps, minIsWhite);
         }
-        std::vector<uint8_t> packed = readPacked(tif, p);
         const size_t line = size_t(TIFFScanlineSize(tif));
+        if (!TIFFIsTiled(tif) && p.bps != 2 && line == size_t(frame.stride)) {
+            // Rows already have the frame's layout: decode straight into it.
+            readStrips(tif, p, frame.pixels.data(), tmsize_t(line));
+            return;
+        }
+        std::vector<uint8_t> packed = readPacked(tif, p);
         for (uint32_t y = 0; y < p.height; ++y) {
             const uint8_t* src = packed.data() + size_t(y) * line;
             uint8_t* dst = rowOf(frame, int32_t(y));

@@ -3,6 +3,7 @@
 
 #include "platform/gdiplus/codec_internal.h"
 #include "platform/gdiplus/codec_tiff_io.h"
+#include "platform/gdiplus/exif.h"
 
 #include <algorithm>
 #include <string>
@@ -36,19 +37,126 @@ uint8_t luminance(const uint8_t* bgra) {
     return uint8_t((bgra[2] * 299 + bgra[1] * 587 + bgra[0] * 114 + 500) / 1000);
 }
 
-void writeTextTags(TIFF* tif, const FrameData& frame) {
-    static const uint32_t kAsciiTags[] = {0x010D, 0x010E, 0x010F, 0x0110, 0x011D,
-                                          0x0131, 0x0132, 0x013B, 0x013C, 0x8298};
+// Tags the encoder must not copy: they describe the layout it writes itself, change how
+// libtiff encodes the pixels, or belong to other directories (GPS) or to no file at all.
+bool skipTag(uint32_t id) {
+    if (exif::isStructuralTag(id) || id < 0x00FE || id > 0xFFFF || (id >= 0x5000 && id <= 0x5FFF))
+        return true;
+    if (id >= 0x0200 && id <= 0x0209)
+        return true; // old-style JPEG
+    switch (id) {
+    case 0x010A: // FillOrder
+    case 0x0118: // Min/MaxSampleValue
+    case 0x0119:
+    case 0x011A: // X/YResolution and their unit come from the frame's resolution
+    case 0x011B:
+    case 0x0128:
+    case 0x0124: // T4/T6 options
+    case 0x0125:
+    case 0x0129: // PageNumber
+    case 0x013D: // Predictor
+    case 0x0150: // DotRange
+    case 0x0153: // SampleFormat and its ranges
+    case 0x0154:
+    case 0x0155:
+    case 0x015B: // JPEGTables
+    case 0x0211: // YCbCr layout
+    case 0x0212:
+    case 0x0213:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Writes every other property item as a tag of its own id and type. Tags libtiff knows are
+// set in the form libtiff expects for them, or left out when the item does not fit it;
+// others are registered as custom tags first. No item can make the save fail.
+void writePropertyTags(TIFF* tif, const FrameData& frame) {
+    static char kName[] = "PropertyItem";
     for (const PropertyItem& item : frame.properties) {
-        if (item.type == PropertyTagTypeASCII &&
-            std::find(std::begin(kAsciiTags), std::end(kAsciiTags), item.id) !=
-                std::end(kAsciiTags)) {
-            std::string text(item.value.begin(), item.value.end());
-            TIFFSetField(tif, item.id, text.c_str());
-        } else if (item.id == 0x8773 && !item.value.empty()) {
-            TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(item.value.size()), item.value.data());
-        } else if (item.id == 0x02BC && !item.value.empty()) {
-            TIFFSetField(tif, TIFFTAG_XMLPACKET, uint32_t(item.value.size()), item.value.data());
+        if (skipTag(item.id))
+            continue;
+        const uint32_t unit = exif::typeSize(item.type);
+        if (unit == 0 || item.type == 13 || item.value.size() < unit)
+            continue;
+        const uint32_t count = uint32_t(item.value.size() / unit);
+        const bool ascii = item.type == PropertyTagTypeASCII;
+        std::string text;
+        if (ascii) {
+            text.assign(item.value.begin(), item.value.end());
+            text = text.c_str();
+        }
+        const TIFFField* field = TIFFFindField(tif, item.id, TIFF_ANY);
+        if (!field) {
+            TIFFFieldInfo info{item.id,
+                               ascii ? short(TIFF_VARIABLE) : short(TIFF_VARIABLE2),
+                               ascii ? short(TIFF_VARIABLE) : short(TIFF_VARIABLE2),
+                               TIFFDataType(item.type),
+                               FIELD_CUSTOM,
+                               1,
+                               ascii ? uint8_t(0) : uint8_t(1),
+                               kName};
+            if (TIFFMergeFieldInfo(tif, &info, 1) != 0)
+                continue;
+            field = TIFFFindField(tif, item.id, TIFF_ANY);
+            if (!field)
+                continue;
+        }
+        const int type = TIFFFieldDataType(field);
+        if (ascii) {
+            if (type == TIFF_ASCII && !TIFFFieldPassCount(field))
+                TIFFSetField(tif, item.id, text.c_str());
+            continue;
+        }
+        if (TIFFFieldPassCount(field)) {
+            if (type != item.type)
+                continue;
+            // libtiff keeps rationals as floats; everything else is passed as stored.
+            std::vector<float> floats;
+            const void* data = item.value.data();
+            const bool rational =
+                item.type == PropertyTagTypeRational || item.type == PropertyTagTypeSRational;
+            if (rational && TIFFFieldSetGetSize(field) == 4) {
+                for (uint32_t i = 0; i < count; ++i) {
+                    int32_t r[2];
+                    std::memcpy(r, item.value.data() + 8 * i, 8);
+                    const double num =
+                        item.type == PropertyTagTypeRational ? double(uint32_t(r[0])) : r[0];
+                    const double den =
+                        item.type == PropertyTagTypeRational ? double(uint32_t(r[1])) : r[1];
+                    floats.push_back(den != 0 ? float(num / den) : 0.0f);
+                }
+                data = floats.data();
+            } else if (TIFFFieldSetGetSize(field) != int(unit)) {
+                continue;
+            }
+            if (TIFFFieldWriteCount(field) == TIFF_VARIABLE2)
+                TIFFSetField(tif, item.id, count, data);
+            else if (count <= 0xFFFF)
+                TIFFSetField(tif, item.id, int(count), data);
+            continue;
+        }
+        if (TIFFFieldReadCount(field) != 1 || count != 1)
+            continue;
+        uint32_t u = 0;
+        if (item.type == PropertyTagTypeShort && type == TIFF_SHORT) {
+            uint16_t v;
+            std::memcpy(&v, item.value.data(), 2);
+            TIFFSetField(tif, item.id, int(v));
+        } else if (item.type == PropertyTagTypeLong && type == TIFF_LONG) {
+            std::memcpy(&u, item.value.data(), 4);
+            TIFFSetField(tif, item.id, u);
+        } else if (item.type == PropertyTagTypeRational && type == TIFF_RATIONAL) {
+            uint32_t r[2];
+            std::memcpy(r, item.value.data(), 8);
+            if (r[1] == 0)
+                continue;
+            const double v = double(r[0]) / r[1];
+            if (TIFFFieldSetGetSize(field) == 8)
+                TIFFSetField(tif, item.id, v);
+            else
+                TIFFSetField(tif, item.id, double(float(v)));
         }
     }
 }
@@ -174,7 +282,7 @@ void encodeTiff(const FrameData& frame, const EncodeSettings& settings, std::vec
         depth == 1 ? uint32_t(frame.height)
                    : std::max<uint32_t>(1, uint32_t(65536 / std::max<size_t>(lineBytes, 1)));
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    writeTextTags(tif, frame);
+    writePropertyTags(tif, frame);
     for (int32_t y = 0; y < frame.height; ++y)
         if (TIFFWriteScanline(tif, line(y), uint32_t(y), 0) < 0)
             fail(GenericError);

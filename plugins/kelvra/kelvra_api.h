@@ -233,7 +233,8 @@ KELVRA_API const char* KELVRA_GetVersion(void);
 /* ---- Detection ---------------------------------------------------------------------------- */
 
 /* The format of the file's content, or -1 when unknown, unreadable or the path is null.
- * size: how many leading bytes may be examined, 0 for no limit. */
+ * size: how many leading bytes may be examined, 0 for no limit. Every PNM variant (PBM, PGM,
+ * PPM, raw or not) is reported as KELVRA_FIF_PBM; each loads through any PNM code. */
 KELVRA_API int32_t KELVRA_GetFileTypeU(const char* path, int32_t size);
 
 /* The format that the file name's extension names, or -1. The file is not opened. */
@@ -248,9 +249,12 @@ KELVRA_API int32_t KELVRA_GetFIFFromFilenameU(const char* path);
 KELVRA_API KelvraBitmap KELVRA_LoadU(int32_t format, const char* path, int32_t flags);
 
 /* Saves the bitmap to the file in the given format. Returns 1 when saved, 0 when the handle,
- * format or path is bad or the format cannot write this bitmap. A top-down bitmap is written
- * the right way up and is unchanged afterwards. For JPEG the flags are the quality, clamped to
- * 1..100 (0 and negative values give 1). */
+ * format or path is bad, the format has no writer, or the writer does not take this image
+ * type or bit depth (WebP: 24 and 32 bits; JPEG: 8-bit grey and 24 bits; ...). A top-down
+ * bitmap is written the right way up and is unchanged afterwards. For JPEG the flags are the
+ * quality, clamped to 1..100 (0 and negative values give 1), and the bitmap's EXIF-main,
+ * EXIF and GPS tags are written as the file's EXIF block unless the bitmap carries a raw EXIF
+ * block (KELVRA_MD_EXIF_RAW) of its own, which is written instead. */
 KELVRA_API int32_t KELVRA_SaveU(int32_t format, KelvraBitmap bitmap, const char* path,
                                 int32_t flags);
 

@@ -1,5 +1,7 @@
 // Loading, saving, querying, converting and editing single bitmaps.
 
+#include "plugins/kelvra/exif_writer.h"
+#include "plugins/kelvra/memory_tiff.h"
 #include "plugins/kelvra/objects.h"
 
 #include <algorithm>
@@ -49,6 +51,75 @@ int32_t clampJpegQuality(int32_t flags) {
     return std::clamp(flags, 1, 100);
 }
 
+constexpr const char* kExifRawKey = "ExifRaw"; // the key FreeImage's JPEG writer looks for
+
+// Gives a bitmap without a raw EXIF block one made from its tags, for one JPEG save; the
+// destructor takes it away again so the bitmap is left as it was.
+class TemporaryExifBlock {
+public:
+    explicit TemporaryExifBlock(FIBITMAP* dib) : m_dib(dib) {
+        FITAG* existing = nullptr;
+        if (FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, kExifRawKey, &existing) && existing)
+            return;
+        std::vector<uint8_t> block = kelvra::buildExifBlock(dib);
+        if (block.empty())
+            return;
+        FITAG* tag = FreeImage_CreateTag();
+        if (!tag)
+            return;
+        auto size = static_cast<DWORD>(block.size());
+        if (FreeImage_SetTagKey(tag, kExifRawKey) && FreeImage_SetTagType(tag, FIDT_BYTE) &&
+            FreeImage_SetTagCount(tag, size) && FreeImage_SetTagLength(tag, size) &&
+            FreeImage_SetTagValue(tag, block.data()))
+            m_added = FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, kExifRawKey, tag) != FALSE;
+        FreeImage_DeleteTag(tag);
+    }
+    ~TemporaryExifBlock() {
+        if (m_added)
+            FreeImage_SetMetadata(FIMD_EXIF_RAW, m_dib, kExifRawKey, nullptr);
+    }
+    TemporaryExifBlock(const TemporaryExifBlock&) = delete;
+    TemporaryExifBlock& operator=(const TemporaryExifBlock&) = delete;
+
+private:
+    FIBITMAP* m_dib;
+    bool m_added = false;
+};
+
+// FreeImage's TIFF writer crashes on some main-directory tags that libtiff does not know
+// (it asks libtiff for the tag's field and uses the null answer). Such tags cannot be written
+// into a TIFF anyway, so they are taken off the bitmap for the save and put back afterwards.
+class TemporaryTiffTagFilter {
+public:
+    explicit TemporaryTiffTagFilter(FIBITMAP* dib) : m_dib(dib) {
+        FITAG* tag = nullptr;
+        FIMETADATA* md = FreeImage_FindFirstMetadata(FIMD_EXIF_MAIN, dib, &tag);
+        if (!md)
+            return;
+        do {
+            if (tag && FreeImage_GetTagKey(tag) &&
+                !kelvra::libtiffKnowsTag(FreeImage_GetTagID(tag)))
+                if (FITAG* copy = FreeImage_CloneTag(tag))
+                    m_removed.push_back(copy);
+        } while (FreeImage_FindNextMetadata(md, &tag));
+        FreeImage_FindCloseMetadata(md);
+        for (FITAG* copy : m_removed)
+            FreeImage_SetMetadata(FIMD_EXIF_MAIN, dib, FreeImage_GetTagKey(copy), nullptr);
+    }
+    ~TemporaryTiffTagFilter() {
+        for (FITAG* copy : m_removed) {
+            FreeImage_SetMetadata(FIMD_EXIF_MAIN, m_dib, FreeImage_GetTagKey(copy), copy);
+            FreeImage_DeleteTag(copy);
+        }
+    }
+    TemporaryTiffTagFilter(const TemporaryTiffTagFilter&) = delete;
+    TemporaryTiffTagFilter& operator=(const TemporaryTiffTagFilter&) = delete;
+
+private:
+    FIBITMAP* m_dib;
+    std::vector<FITAG*> m_removed;
+};
+
 } // namespace
 
 extern "C" {
@@ -96,7 +167,16 @@ KELVRA_API int32_t KELVRA_SaveU(int32_t format, KelvraBitmap bitmap, const char*
         bool flipped = object->topDown && FreeImage_FlipVertical(object->dib);
         if (object->topDown && !flipped)
             return 0;
-        BOOL saved = FreeImage_Save(fif, object->dib, path, flags);
+        BOOL saved = FALSE;
+        if (fif == FIF_JPEG) {
+            TemporaryExifBlock exif(object->dib);
+            saved = FreeImage_Save(fif, object->dib, path, flags);
+        } else if (fif == FIF_TIFF) {
+            TemporaryTiffTagFilter filter(object->dib);
+            saved = FreeImage_Save(fif, object->dib, path, flags);
+        } else {
+            saved = FreeImage_Save(fif, object->dib, path, flags);
+        }
         if (flipped)
             FreeImage_FlipVertical(object->dib);
         return saved ? 1 : 0;
@@ -242,6 +322,16 @@ KELVRA_API KelvraBitmap KELVRA_ConvertFromRawBits(const uint8_t* bits, int32_t w
         FIBITMAP* dib =
             FreeImage_ConvertFromRawBits(const_cast<BYTE*>(bits), width, height, pitch, bpp,
                                          redMask, greenMask, blueMask, topDown ? TRUE : FALSE);
+        // FreeImage leaves the palette of an indexed result black; a grey ramp is the useful
+        // default until the caller copies its own palette in.
+        if (dib && bpp <= 8) {
+            RGBQUAD* palette = FreeImage_GetPalette(dib);
+            unsigned colours = FreeImage_GetColorsUsed(dib);
+            for (unsigned i = 0; palette && i < colours; ++i) {
+                auto level = static_cast<BYTE>(colours > 1 ? i * 255 / (colours - 1) : 0);
+                palette[i] = {level, level, level, 0};
+            }
+        }
         return registerBitmap(dib, false);
     });
 }

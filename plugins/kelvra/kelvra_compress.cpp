@@ -1,5 +1,8 @@
-// zlib compression and CCITT group 4 (ITU-T T.6) encoding of 1-bit images.
+// zlib compression and CCITT group 4 (ITU-T T.6) encoding of 1-bit images. The group 4
+// encoder is only reachable through a TIFF, so the image is written as a one-strip TIFF in
+// memory and the strip's bytes are taken out again.
 
+#include "plugins/kelvra/memory_tiff.h"
 #include "plugins/kelvra/objects.h"
 
 #include <tiffio.h>
@@ -13,75 +16,6 @@
 using namespace kelvra;
 
 namespace {
-
-// An in-memory file for libtiff: the group 4 encoder is only reachable through a TIFF, so
-// the image is written as a one-strip TIFF and the strip's bytes are taken out again.
-struct MemoryFile {
-    std::vector<uint8_t> data;
-    uint64_t pos = 0;
-};
-
-tmsize_t memRead(thandle_t h, void* buffer, tmsize_t size) {
-    auto* file = static_cast<MemoryFile*>(h);
-    if (size <= 0 || file->pos >= file->data.size())
-        return 0;
-    uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(size), file->data.size() - file->pos);
-    std::memcpy(buffer, file->data.data() + file->pos, n);
-    file->pos += n;
-    return static_cast<tmsize_t>(n);
-}
-
-tmsize_t memWrite(thandle_t h, void* buffer, tmsize_t size) {
-    auto* file = static_cast<MemoryFile*>(h);
-    if (size <= 0)
-        return 0;
-    uint64_t end = file->pos + static_cast<uint64_t>(size);
-    if (end > file->data.size())
-        file->data.resize(end);
-    std::memcpy(file->data.data() + file->pos, buffer, static_cast<size_t>(size));
-    file->pos = end;
-    return size;
-}
-
-toff_t memSeek(thandle_t h, toff_t offset, int whence) {
-    auto* file = static_cast<MemoryFile*>(h);
-    int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(file->pos)
-                   : whence == SEEK_END ? static_cast<int64_t>(file->data.size())
-                                        : 0;
-    int64_t target = base + static_cast<int64_t>(offset);
-    if (target < 0)
-        return static_cast<toff_t>(-1);
-    file->pos = static_cast<uint64_t>(target);
-    return file->pos;
-}
-
-int memClose(thandle_t) {
-    return 0;
-}
-
-toff_t memSize(thandle_t h) {
-    return static_cast<MemoryFile*>(h)->data.size();
-}
-
-int memMap(thandle_t, void**, toff_t*) {
-    return 0;
-}
-
-void memUnmap(thandle_t, void*, toff_t) {}
-
-TIFF* openMemory(MemoryFile& file, const char* mode) {
-    file.pos = 0;
-    return TIFFClientOpen("ccitt", mode, &file, memRead, memWrite, memSeek, memClose, memSize,
-                          memMap, memUnmap);
-}
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const {
-        if (tif)
-            TIFFClose(tif);
-    }
-};
-using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 
 int32_t encodeG4(KelvraByteArray& out, const uint8_t* input, int32_t width, int32_t height,
                  int32_t rowBytes) {

@@ -21,17 +21,19 @@ uint32_t ObjectTable::add(Kind kind, std::shared_ptr<Object> object) {
         return 0;
     std::lock_guard lock(m_mutex);
     // One counter for every kind: a value is never reused for another object while the
-    // counter has not wrapped, and a wrapped value still in use is skipped.
-    for (;;) {
+    // counter has not wrapped, and a wrapped value still in use is skipped. A table with
+    // every value in use answers 0.
+    for (uint32_t tries = 0; tries < 0x00FFFFFF; ++tries) {
         m_next = (m_next + 1) & 0x00FFFFFF;
         if (m_next == 0)
-            continue;
+            m_next = 1;
         uint32_t value = (static_cast<uint32_t>(kind) << 24) | m_next;
         if (m_objects.count(value) != 0)
             continue;
         m_objects.emplace(value, std::move(object));
         return value;
     }
+    return 0;
 }
 
 size_t ObjectTable::size() const {

@@ -1,3 +1,4 @@
+#include "core/encoders.h"
 #include "core/image_info.h"
 #include "core/image_table.h"
 #include "core/plugin.h"
@@ -195,8 +196,9 @@ TEST_F(ImageTable, HandedOverPixelBufferIsFreedWithTheImage) {
     const int w = 8, h = 2, stride = 32;
     auto* buffer = static_cast<uint8_t*>(gp::GdipAlloc(stride * h));
     gp::GpBitmap bitmap = 0;
-    ASSERT_EQ(gp::GdipCreateBitmapFromScan0(w, h, stride, gp::PixelFormat32bppARGB, buffer, &bitmap),
-              gp::Ok);
+    ASSERT_EQ(
+        gp::GdipCreateBitmapFromScan0(w, h, stride, gp::PixelFormat32bppARGB, buffer, &bitmap),
+        gp::Ok);
     ImageId id = 0;
     RegisterImage(id, bitmap, "", "", SourceKindOwnedBits);
     ImageRecord* r = FindImageRecord(id);
@@ -302,6 +304,31 @@ TEST_F(GdiPlusSession, PluginVersionIsReadAtStart) {
     EXPECT_EQ(PluginVersionText(), "3.18.0.0");
     EXPECT_TRUE(PluginAvailable());
     StopGdiPlus();
+}
+
+} // namespace
+
+namespace {
+
+using namespace tavimo;
+
+TEST(EncoderList, StartBuildsItAndKeysCompareWithoutCase) {
+    gp::test::ResetSession();
+    EXPECT_EQ(FindEncoder("*.png"), -1); // never built on this thread
+    ASSERT_TRUE(StartGdiPlus());
+    EXPECT_EQ(EncoderCount(), 5);
+    int32_t png = FindEncoder("*.png");
+    int32_t jpg = FindEncoder("*.jpg");
+    ASSERT_GE(png, 0);
+    ASSERT_GE(jpg, 0);
+    EXPECT_EQ(FindEncoder("*.JPEG"), jpg);
+    EXPECT_EQ(FindEncoder("*.xyz"), -1);
+    win::Guid clsid;
+    EXPECT_TRUE(GetEncoderClsid(clsid, png));
+    EXPECT_FALSE(clsid.isZero());
+    EXPECT_FALSE(GetEncoderClsid(clsid, 5));
+    StopGdiPlus();
+    gp::test::ResetSession();
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <limits>
 #include <locale>
+#include <random>
 
 namespace {
 
@@ -55,6 +57,20 @@ TEST(FormatNumber, RoundsHalvesToEvenAndWritesTheShortestText) {
         EXPECT_EQ(FormatNumber(c.value, c.decimals), c.text) << c.value;
     EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN(), 3), "0");
     EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity(), 3), "0");
+}
+
+TEST(FormatNumber, AgreesWithTheShortestTextOfTheRoundedValue) {
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<double> values(-2e6, 2e6);
+    for (int i = 0; i < 20000; ++i) {
+        double v = i < 10000 ? values(generator) : values(generator) / 1e5;
+        double rounded = std::nearbyint(v * 1000) / 1000;
+        char buffer[64];
+        auto r = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);
+        std::string expected = rounded == 0 ? "0" : std::string(buffer, r.ptr);
+        ASSERT_EQ(FormatNumber(v, 3), expected) << v;
+    }
+    EXPECT_EQ(FormatNumber(1e300, 3).size(), 301u);
 }
 
 TEST(FormatFixed, AlwaysWritesTheDecimalsAndNeverMinusZero) {

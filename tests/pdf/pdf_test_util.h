@@ -130,4 +130,14 @@ struct Layout {
     std::string trailer() const { return bytes.substr(bytes.rfind("trailer")); }
 };
 
+// The content stream of a page (object `number`), as written (the tests write it uncompressed).
+inline std::string streamOf(const Layout& layout, int number) {
+    std::string o = layout.object(number);
+    std::size_t start = o.find("stream\r\n");
+    std::size_t end = o.rfind("\r\nendstream");
+    if (start == std::string::npos || end == std::string::npos || end < start + 8)
+        return {};
+    return o.substr(start + 8, end - start - 8);
+}
+
 } // namespace pdftest

@@ -172,6 +172,30 @@ TEST(PdfWriter, ReusedInstanceStartsEachDocumentClean) {
     EXPECT_TRUE(contains(two.object(1), "/Title(two)"));
 }
 
+// Object numbers are 16-bit: once they run out, nothing more is begun, and the document
+// still closes into a consistent file.
+TEST(PdfWriter, RunningOutOfObjectNumbersKeepsTheFileConsistent) {
+    auto pdf = fixedWriter();
+    std::string path = scratchPath("many-pages.pdf");
+    ASSERT_TRUE(pdf->NewPdf(path, "", "", "", "", ""));
+    int pages = 0;
+    while (pdf->BeginPage() != 0)
+        ++pages;
+    EXPECT_EQ(pages, (32767 - 4) / 2);
+    pdf->StartObject("late", 7); // needs two numbers, one is left
+    pdf->EndObject();
+    tavimo::PdfImageData pixel;
+    pixel.width = pixel.height = 1;
+    pixel.samples = "abc";
+    EXPECT_EQ(pdf->AddImageData(pixel), 1); // takes the last number
+    EXPECT_EQ(pdf->AddImageData(pixel), 0);
+    pdf->ClosePdfFile();
+    Layout layout(readFile(path));
+    expectConsistentTable(layout);
+    EXPECT_EQ(layout.size, 32768);
+    EXPECT_TRUE(contains(layout.object(3), "/Count " + std::to_string(pages) + "/"));
+}
+
 TEST(PdfWriter, DestructorFinishesAnOpenDocument) {
     std::string path = scratchPath("destructor.pdf");
     {

@@ -1,5 +1,9 @@
 #include "tests/support/activex_host.h"
 
+#include <png.h>
+
+#include <cstdio>
+
 #include "platform/win/message_loop.h"
 #include "platform/win/window.h"
 
@@ -206,6 +210,39 @@ void HeadlessHost::resize(HostedControl& c, int width, int height) {
     win::WindowRect r;
     win::GetWindowRect(c.hwnd(), r);
     c.control->move({r.left, r.top, width, height});
+}
+
+bool HeadlessHost::writePng(const win::GdiSurface& surface, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = false;
+    if (png && info && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width()),
+                     static_cast<png_uint_32>(surface.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        std::vector<uint8_t> row(static_cast<size_t>(surface.width()) * 4);
+        for (int y = 0; y < surface.height(); ++y) {
+            for (int x = 0; x < surface.width(); ++x) {
+                uint32_t p = surface.pixel(x, y);
+                uint32_t a = surface.bpp() == 32 ? pixelAt(surface, x, y) >> 24 : 255;
+                row[size_t(x) * 4 + 0] = static_cast<uint8_t>(p >> 16);
+                row[size_t(x) * 4 + 1] = static_cast<uint8_t>(p >> 8);
+                row[size_t(x) * 4 + 2] = static_cast<uint8_t>(p);
+                row[size_t(x) * 4 + 3] = static_cast<uint8_t>(a);
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, info);
+        ok = true;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    std::fclose(file);
+    return ok;
 }
 
 } // namespace ax::test

@@ -100,7 +100,9 @@ public:
     bool focus(win::HWND hwnd);
     void resize(HostedControl& c, int width, int height);
 
-    Surface snapshot(const HostedControl& c) const { return c.control->snapshot(); }
+    SurfacePtr snapshot(const HostedControl& c) const { return c.control->snapshot(); }
+    // Writes a 32-bpp surface as an RGBA PNG, for people looking at test output.
+    static bool writePng(const win::GdiSurface& surface, const std::string& path);
 
 private:
     win::HWND keyTarget(const HostedControl& c) const;

@@ -49,3 +49,28 @@ bool magickDecode(const std::vector<uint8_t>& bytes, Rgba& out, const std::strin
 std::string magickIdentify(const std::vector<uint8_t>& bytes, const std::string& format);
 
 } // namespace gp::test
+
+namespace gp::test {
+
+// Every frame of an animation or multi-page file, coalesced (each frame as it is shown).
+std::vector<Rgba> magickDecodeAll(const std::vector<uint8_t>& bytes, bool coalesce);
+
+// Runs `convert <arguments> <file>` and returns the file bytes (`extension` picks the format).
+std::vector<uint8_t> magickMake(const std::string& arguments, const std::string& extension);
+
+} // namespace gp::test
+
+namespace gp::test {
+
+// A PNG written with libpng directly: any colour type and bit depth, optionally Adam7 and
+// with a tRNS chunk (palette alphas or a colour key). Pixels are a deterministic pattern.
+std::vector<uint8_t> libpngFixture(int colorType, int bitDepth, bool interlace, bool trns,
+                                   int width = 23, int height = 17);
+
+// A single-page TIFF written with libtiff directly. `photometric`, `bitsPerSample`,
+// `samples` and `compression` are libtiff values; `tileSize` > 0 writes tiles of that size.
+std::vector<uint8_t> libtiffFixture(int photometric, int bitsPerSample, int samples,
+                                    int compression, int tileSize = 0, int width = 37,
+                                    int height = 29);
+
+} // namespace gp::test

@@ -3,6 +3,8 @@
 #include "platform/activex/class_factory.h"
 #include "platform/activex/dispatch.h"
 #include "platform/activex/user_control.h"
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_objects.h"
 #include "platform/win/message_loop.h"
 #include "platform/win/timer.h"
 #include "tests/support/activex_host.h"
@@ -302,43 +304,57 @@ TEST_F(FrameworkTest, CompositorDrawsBackgroundShapeBarsAndMask) {
     c->shape->move(10, 10, 20, 10);
     c->shape->setBorderColor(0xFFFFFF);
     c->shape->setDrawMode(7); // xor with white inverts red to cyan
-    Surface s = c->snapshot();
-    EXPECT_EQ(s.at(0, 0), 0xFFFF0000u);
-    EXPECT_EQ(s.at(10, 10), 0xFF00FFFFu);
-    EXPECT_EQ(s.at(15, 15), 0xFFFF0000u); // inside the outline is untouched
+    SurfacePtr s = c->snapshot();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->width(), 60);
+    EXPECT_EQ(pixelAt(*s, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(pixelAt(*s, 10, 10), 0xFF00FFFFu);
+    EXPECT_EQ(pixelAt(*s, 15, 15), 0xFFFF0000u); // inside the outline is untouched
     c->bar->setVisible(true);
     c->bar->move(0, 23, 60, kScrollBarThickness);
-    EXPECT_NE(c->snapshot().at(30, 30), 0xFFFF0000u);
+    EXPECT_NE(pixelAt(*c->snapshot(), 30, 30), 0xFFFF0000u);
     // A transparent control shows holes where the mask has alpha 0.
     c->setBackStyle(0);
-    Surface mask(60, 40, 0xFF000000u);
-    mask.fillRect(0, 0, 5, 5, 0);
+    SurfacePtr mask = makeSurface(60, 40, 0xFF000000u);
+    fillRect(*mask, 0, 0, 5, 5, 0);
     c->setMaskPicture(makeObject<Picture>(mask));
-    Surface t = c->snapshot();
-    EXPECT_EQ(t.at(1, 1) >> 24, 0u);
-    EXPECT_EQ(t.at(6, 6), 0xFFFF0000u);
+    SurfacePtr t = c->snapshot();
+    EXPECT_EQ(pixelAt(*t, 1, 1) >> 24, 0u);
+    EXPECT_EQ(pixelAt(*t, 6, 6), 0xFFFF0000u);
     // System colours translate through the fixed table.
     EXPECT_EQ(oleColorToPixel(0x80000005u), 0xFFFFFFFFu);
     EXPECT_EQ(oleColorToPixel(0x800000FFu), 0xFF000000u);
     c->Release();
 }
 
-TEST_F(FrameworkTest, PersistentDrawingKeepsContentOnResize) {
+TEST_F(FrameworkTest, PersistentDrawingIsAGdiDcThatKeepsContentOnResize) {
     auto* c = new TestControl;
     c->create();
     c->setBorderStyle(0);
     c->setAutoRedraw(true);
     c->move({0, 0, 10, 10});
+    c->bar->setVisible(false);
+    c->box->setVisible(false);
     uint32_t dc = c->hDC();
-    Surface* s = surfaceFromDc(dc);
-    ASSERT_NE(s, nullptr);
-    s->fillRect(0, 0, 10, 10, 0xFF123456u);
+    ASSERT_NE(dc, 0u);
+    win::SetPixel(dc, 5, 5, 0x00563412); // COLORREF: red 0x12, green 0x34, blue 0x56
     c->setBackColor(0x00FF00);
     c->move({0, 0, 20, 10});
-    s = surfaceFromDc(c->hDC());
-    EXPECT_EQ(s->at(5, 5), 0xFF123456u);
-    EXPECT_EQ(s->at(15, 5), 0xFF00FF00u);
-    EXPECT_EQ(surfaceFromDc(0x12345), nullptr);
+    EXPECT_EQ(c->hDC(), dc); // a resize selects a new bitmap into the same DC
+    auto s = win::dcSurface(dc);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->width(), 20);
+    EXPECT_EQ(win::GetPixel(dc, 5, 5), 0x00563412u);
+    EXPECT_EQ(pixelAt(*s, 15, 5), 0xFF00FF00u);
+    EXPECT_EQ(pixelAt(*c->snapshot(), 5, 5), 0xFF123456u);
+    // Without persistent drawing, hDC is the window's DC, the one GetDC(hwnd) also reaches.
+    c->setAutoRedraw(false);
+    uint32_t windowDc = c->hDC();
+    EXPECT_NE(windowDc, dc);
+    uint32_t fromGetDc = win::GetDC(c->hWnd());
+    ASSERT_NE(fromGetDc, 0u);
+    EXPECT_EQ(win::dcSurface(fromGetDc), win::dcSurface(windowDc));
+    win::ReleaseDC(c->hWnd(), fromGetDc);
     c->Release();
 }
 

@@ -84,6 +84,29 @@ TEST_F(ImageModelTest, FramesSelectAndReportTheirOwnAttributes) {
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
+TEST_F(ImageModelTest, DecodedFramesThatDoNotAddUpAreRefused) {
+    auto decodedWith = [](auto change) {
+        DecodedImage decoded;
+        FrameData frame;
+        frame.width = 4;
+        frame.height = 3;
+        frame.format = PixelFormat24bppRGB;
+        frame.stride = 16;
+        frame.pixels.assign(48, 0);
+        change(frame);
+        decoded.frames.push_back(std::move(frame));
+        return imageFromDecoded(std::move(decoded));
+    };
+    EXPECT_NE(decodedWith([](FrameData&) {}), nullptr);
+    // The last row needs no padding.
+    EXPECT_NE(decodedWith([](FrameData& f) { f.pixels.resize(44); }), nullptr);
+    EXPECT_EQ(decodedWith([](FrameData& f) { f.pixels.resize(43); }), nullptr);
+    EXPECT_EQ(decodedWith([](FrameData& f) { f.stride = 11; }), nullptr);
+    EXPECT_EQ(decodedWith([](FrameData& f) { f.width = 0; }), nullptr);
+    EXPECT_EQ(decodedWith([](FrameData& f) { f.format = 0; }), nullptr);
+    EXPECT_EQ(imageFromDecoded(DecodedImage{}), nullptr);
+}
+
 TEST_F(ImageModelTest, PlainBitmapsHaveOnePage) {
     GpBitmap bitmap = makeRandomBitmap(2, 2, PixelFormat24bppRGB, 1);
     UINT count = 0;
@@ -221,6 +244,19 @@ TEST_F(ImageModelTest, ThumbnailScalesAndAveragesWithoutFringes) {
     EXPECT_EQ(GdipDisposeImage(thumb), Ok);
     EXPECT_EQ(GdipGetImageThumbnail(bitmap, 0, 5, &thumb, nullptr, nullptr), InvalidParameter);
     EXPECT_EQ(GdipDisposeImage(bitmap), Ok);
+
+    // Packed sources go through their palette.
+    GpBitmap bits = 0;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(16, 16, 0, PixelFormat1bppIndexed, nullptr, &bits), Ok);
+    Frame& frame = findBitmap(bits)->active();
+    std::memset(frame.scan0(), 0xFF, static_cast<size_t>(frame.stride) * 16);
+    ASSERT_EQ(GdipGetImageThumbnail(bits, 3, 3, &thumb, nullptr, nullptr), Ok);
+    PixelFormat format = 0;
+    GdipGetImagePixelFormat(thumb, &format);
+    EXPECT_EQ(format, PixelFormat32bppPARGB);
+    EXPECT_EQ(readArgb(thumb), std::vector<uint32_t>(9, 0xFFFFFFFFu));
+    EXPECT_EQ(GdipDisposeImage(thumb), Ok);
+    EXPECT_EQ(GdipDisposeImage(bits), Ok);
 }
 
 TEST_F(ImageModelTest, PaletteGetSetAndSizes) {
@@ -256,6 +292,8 @@ TEST_F(ImageModelTest, PaletteGetSetAndSizes) {
     // A non-indexed image keeps the palette without using it.
     palette->Count = 2;
     EXPECT_EQ(GdipSetImagePalette(rgb, palette), Ok);
+    ASSERT_EQ(GdipGetImagePaletteSize(rgb, &size), Ok);
+    EXPECT_EQ(size, 8);
     EXPECT_EQ(GdipDisposeImage(indexed), Ok);
     EXPECT_EQ(GdipDisposeImage(rgb), Ok);
 }

@@ -106,6 +106,38 @@ TEST_P(PixelConvertTest, NearestPaletteEntryFirstMinimumWinsAndIgnoresAlpha) {
     EXPECT_EQ(mapper.map(0xFF0F0F0Fu), 1); // cached answer is the same
 }
 
+TEST(PaletteMapperTest, AgreesWithAFullSearchOnRandomPalettes) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 6; ++round) {
+        Palette palette;
+        const size_t size = round == 0 ? 2 : (round == 1 ? 16 : 256);
+        for (size_t i = 0; i < size; ++i)
+            palette.entries.push_back(rng() | 0xFF000000u);
+        // Duplicates and near-duplicates check the first-minimum rule inside the cells.
+        if (size > 8) {
+            palette.entries[5] = palette.entries[3];
+            palette.entries[7] = palette.entries[6] ^ 1;
+        }
+        PaletteMapper mapper(palette);
+        for (int k = 0; k < 20000; ++k) {
+            const uint32_t colour =
+                round == 5 ? (palette.entries[k % size] ^ (rng() & 0x070707)) : rng();
+            uint32_t best = UINT32_MAX;
+            uint8_t expected = 0;
+            for (size_t i = 0; i < size; ++i) {
+                const uint32_t e = palette.entries[i];
+                const int dr = int(e >> 16 & 255) - int(colour >> 16 & 255);
+                const int dg = int(e >> 8 & 255) - int(colour >> 8 & 255);
+                const int db = int(e & 255) - int(colour & 255);
+                const uint32_t d = uint32_t(dr * dr + dg * dg + db * db);
+                if (d < best)
+                    best = d, expected = static_cast<uint8_t>(i);
+            }
+            ASSERT_EQ(mapper.map(colour), expected) << std::hex << colour << " round " << round;
+        }
+    }
+}
+
 TEST_P(PixelConvertTest, IndexPastThePaletteReadsOpaqueBlack) {
     Palette palette;
     palette.entries = {0xFFFFFFFFu};

@@ -1,10 +1,14 @@
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/session.h"
+#include "platform/win/module_version.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 using namespace gp;
 
@@ -89,10 +93,13 @@ TEST_F(SessionTest, HostStartedSessionNeedsNoToken) {
 
 TEST_F(SessionTest, VersionTextDefaultsAndCanBeOverridden) {
     EXPECT_EQ(versionText(), "6.1.7601.0");
+    EXPECT_EQ(win::GetFileVersion("gdiplus.dll"), "6.1.7601.0");
     test::SetVersionText("5.1.3102.5581");
     EXPECT_EQ(versionText(), "5.1.3102.5581");
+    EXPECT_EQ(win::GetFileVersion("GDIPLUS.DLL"), "5.1.3102.5581");
     test::SetVersionText("");
     EXPECT_EQ(versionText(), "6.1.7601.0");
+    EXPECT_EQ(win::GetFileVersion("gdiplus.dll"), "6.1.7601.0");
 }
 
 TEST_F(SessionTest, FaultSeamFailsExactlyTheArmedCount) {
@@ -112,6 +119,42 @@ TEST_F(SessionTest, AllocAndFreeBehaveLikeMalloc) {
     std::memset(block, 0xAB, 64);
     GdipFree(block);
     GdipFree(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Threads that start and stop their own references never end the session under another
+// thread that still holds one, and handles stay unique across threads.
+TEST_F(SessionTest, ThreadsShareOneCountedSession) {
+    GdiplusStartupInput input;
+    uintptr_t anchor = 0;
+    ASSERT_EQ(GdiplusStartup(&anchor, &input, nullptr), Ok);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                uintptr_t token = 0;
+                if (GdiplusStartup(&token, &input, nullptr) != Ok)
+                    ++failures;
+                GpBitmap bitmap = 0;
+                if (GdipCreateBitmapFromScan0(3, 3, 0, PixelFormat32bppARGB, nullptr, &bitmap) !=
+                    Ok)
+                    ++failures;
+                GdiplusShutdown(token);
+                if (GdipDisposeImage(bitmap) != Ok)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_TRUE(isStarted());
+    GdiplusShutdown(anchor);
+    EXPECT_FALSE(isStarted());
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 using kelvra_test::Kelvra;
 using kelvra_test::TempDir;
@@ -309,6 +311,41 @@ TEST_F(KelvraFilesTest, ResolutionSurvivesAndDefaultsTo72Dpi) {
     EXPECT_EQ(K().KELVRA_GetDotsPerMeterY(b), 2835u);
     K().KELVRA_Unload(a);
     K().KELVRA_Unload(b);
+}
+
+TEST_F(KelvraFilesTest, ExifWrittenIntoAJpegReadsBackElsewhere) {
+    std::vector<uint8_t> pixels(64, 128);
+    KelvraBitmap grey = K().KELVRA_ConvertFromRawBits(pixels.data(), 8, 8, 8, 8, 0, 0, 0, 1);
+    uint32_t* palette = K().KELVRA_GetPalette(grey);
+    for (uint32_t i = 0; i < 256; ++i)
+        palette[i] = i * 0x010101u;
+    struct Item {
+        const char* key;
+        uint16_t id;
+        const char* text;
+        int32_t model;
+    } items[] = {{"Make", 0x010F, "Tavimo", KELVRA_MD_EXIF_EXIF},
+                 {"DateTimeOriginal", 0x9003, "2024:01:02 03:04:05", KELVRA_MD_EXIF_EXIF},
+                 {"GPSLatitudeRef", 0x0001, "N", KELVRA_MD_EXIF_GPS}};
+    for (const Item& item : items) {
+        uint32_t length = static_cast<uint32_t>(std::strlen(item.text) + 1);
+        KelvraTag tag = K().KELVRA_CreateTag();
+        K().KELVRA_SetTagKey(tag, item.key);
+        K().KELVRA_SetTagLength(tag, length);
+        K().KELVRA_SetTagCount(tag, length);
+        K().KELVRA_SetTagType(tag, KELVRA_TAG_ASCII);
+        K().KELVRA_SetTagID(tag, item.id);
+        ASSERT_EQ(K().KELVRA_SetTagValue(tag, item.text), 1);
+        ASSERT_EQ(K().KELVRA_SetMetadata(item.model, grey, item.key, tag), 1);
+        K().KELVRA_DeleteTag(tag);
+    }
+    std::string path = m_dir.file("exif.jpg");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_JPEG, grey, path.c_str(), 80), 1);
+    EXPECT_EQ(capture("identify -format '%[EXIF:Make]|%[EXIF:DateTimeOriginal]|"
+                      "%[EXIF:GPSLatitudeRef]' " +
+                      path),
+              "Tavimo|2024:01:02 03:04:05|N");
+    K().KELVRA_Unload(grey);
 }
 
 } // namespace

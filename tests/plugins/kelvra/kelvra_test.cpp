@@ -4,10 +4,16 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 using kelvra_test::Kelvra;
@@ -212,8 +218,8 @@ TEST_F(KelvraTest, InfoHeaderPaletteAndPhotometric) {
     uint32_t* palette = K().KELVRA_GetPalette(mono);
     ASSERT_NE(palette, nullptr);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(info) + 40, reinterpret_cast<uint8_t*>(palette));
-    palette[0] = 0x00000000;
-    palette[1] = 0x00FFFFFF;
+    EXPECT_EQ(palette[0], 0x00000000u) << "raw indexed bits get a grey ramp";
+    EXPECT_EQ(palette[1], 0x00FFFFFFu);
     EXPECT_EQ(K().KELVRA_GetPhotoMetric(mono), KELVRA_PM_MINISBLACK);
     palette[0] = 0x00FFFFFF;
     palette[1] = 0x00000000;
@@ -632,6 +638,233 @@ TEST_F(KelvraTest, Group4RefusesBadArguments) {
     EXPECT_EQ(K().KELVRA_VB_CompressCCITT4(nullptr, &in, 8, 2, 1, 0),
               KELVRA_CCITT_INVALID_PARAMETER);
     K().KELVRA_FreeByteArray(nullptr);
+}
+
+TEST_F(KelvraTest, Utf8PathsAreUsedAsTheyAre) {
+    KelvraBitmap image = makeRedOverBlue(4, 4);
+    std::string path = m_dir.file("h\xC3\xA9llo \xE2\x82\xAC.png");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_PNG, image, path.c_str(), 0), 1);
+    EXPECT_TRUE(std::ifstream(path).good());
+    EXPECT_EQ(K().KELVRA_GetFileTypeU(path.c_str(), 0), KELVRA_FIF_PNG);
+    EXPECT_EQ(K().KELVRA_GetFIFFromFilenameU(path.c_str()), KELVRA_FIF_PNG);
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_PNG, path.c_str(), 0);
+    EXPECT_NE(loaded, 0u);
+    KelvraFileHandle file = K().KELVRA_OpenFileU(path.c_str());
+    EXPECT_NE(file, 0u);
+    K().KELVRA_CloseFileHandle(file);
+    K().KELVRA_Unload(loaded);
+    K().KELVRA_Unload(image);
+}
+
+TEST_F(KelvraTest, DamagedFilesFailWithoutCrashing) {
+    KelvraBitmap image = makeRedOverBlue(64, 64);
+    for (int32_t code : {KELVRA_FIF_BMP, KELVRA_FIF_PNG, KELVRA_FIF_JPEG, KELVRA_FIF_TIFF,
+                         KELVRA_FIF_TARGA, KELVRA_FIF_WEBP, KELVRA_FIF_JP2}) {
+        SCOPED_TRACE(code);
+        std::string path = m_dir.file("whole");
+        ASSERT_EQ(K().KELVRA_SaveU(code, image, path.c_str(), 0), 1);
+        std::vector<uint8_t> bytes = readFile(path);
+        for (size_t keep : {bytes.size() / 2, size_t{40}, size_t{3}}) {
+            std::string cut = m_dir.file("cut");
+            std::ofstream(cut, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(keep));
+            // A partial picture is acceptable; a crash or a hang is not.
+            KelvraBitmap loaded = K().KELVRA_LoadU(code, cut.c_str(), 0);
+            if (loaded) {
+                EXPECT_EQ(K().KELVRA_Unload(loaded), 1);
+            }
+        }
+    }
+    std::string junk = m_dir.file("junk.psd");
+    std::ofstream(junk, std::ios::binary) << "8BPS this is not a picture at all";
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PSD, junk.c_str(), 0), 0u);
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PNG, m_dir.file("absent.png").c_str(), 0), 0u);
+    EXPECT_EQ(K().KELVRA_LoadU(KELVRA_FIF_PNG, nullptr, 0), 0u);
+    K().KELVRA_Unload(image);
+}
+
+// An 8-bit grey bitmap, as the grey-JPEG save path hands it over.
+KelvraBitmap makeGrey(int width, int height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint8_t>(i * 7);
+    KelvraBitmap grey =
+        K().KELVRA_ConvertFromRawBits(pixels.data(), width, height, width, 8, 0, 0, 0, 1);
+    uint32_t* palette = K().KELVRA_GetPalette(grey);
+    for (uint32_t i = 0; i < 256; ++i)
+        palette[i] = i * 0x010101u;
+    return grey;
+}
+
+TEST_F(KelvraTest, ExifTagsOfABitmapAreWrittenIntoItsJpegFile) {
+    KelvraBitmap grey = makeGrey(16, 16);
+    ASSERT_EQ(K().KELVRA_GetColorType(grey), KELVRA_CT_MINISBLACK);
+    const uint32_t exposure[2] = {1, 125}, resolution[2] = {300, 1};
+    const uint16_t orientation = 1;
+    const uint8_t thumbnail[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    struct Item {
+        const char* key;
+        uint16_t id;
+        int32_t type;
+        uint32_t count, length;
+        const void* value;
+    } exifItems[] = {
+        {"Make", 0x010F, KELVRA_TAG_ASCII, 7, 7, "Tavimo"},
+        {"Orientation", 0x0112, KELVRA_TAG_SHORT, 1, 2, &orientation},
+        {"XResolution", 282, KELVRA_TAG_RATIONAL, 1, 8, resolution},
+        {"DateTimeOriginal", 0x9003, KELVRA_TAG_ASCII, 20, 20, "2024:01:02 03:04:05"},
+        {"ExposureTime", 0x829A, KELVRA_TAG_RATIONAL, 1, 8, exposure},
+        {"ThumbnailData", 0x501B, KELVRA_TAG_BYTE, 8, 8, thumbnail},
+    };
+    for (const Item& item : exifItems) {
+        KelvraTag tag = makeTag(item.key, item.id, item.type, item.count, item.length, item.value);
+        ASSERT_NE(tag, 0u) << item.key;
+        ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_EXIF, grey, item.key, tag), 1);
+        K().KELVRA_DeleteTag(tag);
+    }
+    KelvraTag gps = makeTag("GPSLatitudeRef", 0x0001, KELVRA_TAG_ASCII, 2, 2, "N");
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_GPS, grey, nullptr, gps), 1);
+    K().KELVRA_DeleteTag(gps);
+
+    std::string path = m_dir.file("exif.jpg");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_JPEG, grey, path.c_str(), 90), 1);
+    EXPECT_EQ(K().KELVRA_GetMetadataCount(KELVRA_MD_EXIF_RAW, grey), 0u)
+        << "the bitmap is left as it was";
+
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_JPEG, path.c_str(), 0);
+    ASSERT_NE(loaded, 0u);
+    auto main = enumerate(KELVRA_MD_EXIF_MAIN, loaded);
+    auto exif = enumerate(KELVRA_MD_EXIF_EXIF, loaded);
+    auto gpsTags = enumerate(KELVRA_MD_EXIF_GPS, loaded);
+    ASSERT_NE(findId(main, 0x010F), nullptr);
+    EXPECT_EQ(findId(main, 0x010F)->value.substr(0, 6), "Tavimo");
+    ASSERT_NE(findId(main, 0x0112), nullptr);
+    ASSERT_NE(findId(main, 282), nullptr);
+    EXPECT_EQ(findId(main, 282)->value, std::string(reinterpret_cast<const char*>(resolution), 8));
+    ASSERT_NE(findId(exif, 0x9003), nullptr);
+    EXPECT_EQ(findId(exif, 0x9003)->value.substr(0, 19), "2024:01:02 03:04:05");
+    ASSERT_NE(findId(exif, 0x829A), nullptr);
+    EXPECT_EQ(findId(exif, 0x829A)->value, std::string(reinterpret_cast<const char*>(exposure), 8));
+    EXPECT_EQ(findId(main, 0x501B), nullptr);
+    EXPECT_EQ(findId(exif, 0x501B), nullptr);
+    ASSERT_NE(findId(gpsTags, 0x0001), nullptr);
+    EXPECT_EQ(findId(gpsTags, 0x0001)->value.substr(0, 1), "N");
+    K().KELVRA_Unload(loaded);
+    K().KELVRA_Unload(grey);
+}
+
+TEST_F(KelvraTest, ThreadsLoadConvertAndFreeAtTheSameTime) {
+    KelvraBitmap image = makeRedOverBlue(32, 32);
+    std::string png = m_dir.file("shared.png");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_PNG, image, png.c_str(), 0), 1);
+    K().KELVRA_Unload(image);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                KelvraBitmap b = K().KELVRA_LoadU(KELVRA_FIF_PNG, png.c_str(), 0);
+                KelvraBitmap c = K().KELVRA_ConvertTo32Bits(b);
+                KelvraTag tag = K().KELVRA_CreateTag();
+                if (!b || !c || !tag || !isRed(pixelAt(c, 0, 0)))
+                    ++failures;
+                if (K().KELVRA_Unload(c) != 1 || K().KELVRA_Unload(b) != 1 ||
+                    K().KELVRA_DeleteTag(tag) != 1)
+                    ++failures;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+}
+
+// Runs body with stderr sent to a file and answers what was written there.
+template <class F> std::string stderrOf(const TempDir& dir, F&& body) {
+    std::string path = dir.file("stderr.txt");
+    std::fflush(stderr);
+    int saved = dup(2);
+    FILE* sink = std::fopen(path.c_str(), "w");
+    dup2(fileno(sink), 2);
+    body();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fclose(sink);
+    std::vector<uint8_t> bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(KelvraTest, TiffSavesSurviveMainTagsLibtiffDoesNotKnow) {
+    // An EXIF-only tag filed with the main-directory tags made FreeImage's TIFF writer crash.
+    KelvraBitmap image = makeRedOverBlue(8, 8);
+    const uint32_t exposure[2] = {1, 60};
+    KelvraTag tag = makeTag("ExposureTime", 0x829A, KELVRA_TAG_RATIONAL, 1, 8, exposure);
+    const char make[] = "Tavimo";
+    KelvraTag known = makeTag("Make", 0x010F, KELVRA_TAG_ASCII, 7, 7, make); // libtiff knows it
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_MAIN, image, nullptr, tag), 1);
+    ASSERT_EQ(K().KELVRA_SetMetadata(KELVRA_MD_EXIF_MAIN, image, nullptr, known), 1);
+    std::string path = m_dir.file("tags.tif");
+    ASSERT_EQ(K().KELVRA_SaveU(KELVRA_FIF_TIFF, image, path.c_str(), KELVRA_SAVE_TIFF_LZW), 1);
+    auto kept = enumerate(KELVRA_MD_EXIF_MAIN, image);
+    EXPECT_NE(findId(kept, 0x829A), nullptr) << "the tag is put back after the save";
+    EXPECT_NE(findId(kept, 0x010F), nullptr);
+    KelvraBitmap loaded = K().KELVRA_LoadU(KELVRA_FIF_TIFF, path.c_str(), 0);
+    ASSERT_NE(loaded, 0u);
+    EXPECT_EQ(K().KELVRA_GetWidth(loaded), 8u);
+    K().KELVRA_Unload(loaded);
+    K().KELVRA_DeleteTag(tag);
+    K().KELVRA_DeleteTag(known);
+    K().KELVRA_Unload(image);
+}
+
+// A 1 x 1 grey TIFF with a private tag (50000) that libtiff warns about when reading.
+std::vector<uint8_t> tiffWithPrivateTag() {
+    struct Field {
+        uint16_t tag, type;
+        uint32_t count, value;
+    } fields[] = {{256, 3, 1, 1}, {257, 3, 1, 1}, {258, 3, 1, 8}, {259, 3, 1, 1}, {262, 3, 1, 1},
+                  {273, 4, 1, 0}, {277, 3, 1, 1}, {278, 3, 1, 1}, {279, 4, 1, 1}, {50000, 3, 1, 7}};
+    const uint16_t n = sizeof fields / sizeof fields[0];
+    const uint32_t pixelAt = 8 + 2 + 12 * n + 4;
+    fields[5].value = pixelAt;
+    std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(n, 2);
+    for (const Field& f : fields) {
+        put(f.tag, 2);
+        put(f.type, 2);
+        put(f.count, 4);
+        put(f.value, 4);
+    }
+    put(0, 4);
+    out.push_back(0x80);
+    return out;
+}
+
+TEST_F(KelvraTest, LibtiffStaysQuietDuringPluginCallsOnly) {
+    std::string path = m_dir.file("private.tif");
+    std::vector<uint8_t> bytes = tiffWithPrivateTag();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    // libtiff itself reports the private tag on stderr.
+    std::string direct = stderrOf(m_dir, [&] {
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        EXPECT_NE(tif, nullptr);
+        if (tif)
+            TIFFClose(tif);
+    });
+    EXPECT_NE(direct.find("50000"), std::string::npos) << direct;
+    KelvraBitmap loaded = 0;
+    std::string during =
+        stderrOf(m_dir, [&] { loaded = K().KELVRA_LoadU(KELVRA_FIF_TIFF, path.c_str(), 0); });
+    EXPECT_EQ(during, "");
+    EXPECT_NE(loaded, 0u);
+    K().KELVRA_Unload(loaded);
 }
 
 } // namespace

@@ -1,0 +1,197 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/activex/class_factory.h"
+#include "platform/activex/user_control.h"
+#include "viewer/IImageBox.h"
+
+namespace tavimo {
+
+// The instance state record shared by every part of the control. Fields that back a
+// persisted property are named after it; all start at the property table's defaults, so
+// a bag that fails at some key leaves the later properties at their defaults.
+struct ImageBoxState {
+    // Persisted.
+    bool m_ScrollBars = true;
+    double m_Zoom = 1.0;
+    int32_t m_ImageWidth = 0;
+    int32_t m_ImageHeight = 0;
+    int32_t m_MouseMode = 2;
+    int32_t m_ZoomStep = 10;
+    int16_t m_ScrollSmallChange = 1;
+    int16_t m_ScrollLargeChange = 50;
+    float m_VerticalResolution = 0;
+    float m_HorizontalResolution = 0;
+    int32_t m_PageCount = 0;
+    int32_t m_CurrentPage = 0;
+    bool m_SilentMode = false;
+    bool m_ImageForceTemporaryMode = false;
+    bool m_SkipImageResolution = false;
+    bool m_LockControl = false;
+    int32_t m_ZoomMode = 1;
+    int32_t m_RectBorderStyle = 1;
+    int32_t m_RectDrawMode = 13;
+    bool m_Enabled = true;
+    bool m_EnableMouseWheel = true;
+    int32_t m_ImageAlignment = 2;
+    int32_t m_ImagePosition = 2;
+    bool m_AnimateGIF = false;
+    bool m_ScrollOptimization = false;
+    int32_t m_ViewerQuality = 4;
+    bool m_ViewerQualityAuto = false;
+    bool m_ForcePictureMode = false;
+    bool m_KeepImagePosition = false;
+    int32_t m_MouseWheelMode = 0;
+    bool m_ViewerDrop = false;
+    bool m_DisableAutoFocus = false;
+    int32_t m_MousePointer = 0;
+    bool m_ForceScrollBars = false;
+    int32_t m_ImageMaskColor = 65536;
+    float m_Gamma = 1.0f;
+    bool m_RectIsEditable = true;
+    bool m_ContinuousViewMode = true;
+    int32_t m_MouseButtonForMouseMode = 1;
+    bool m_OptimizeDrawingSpeed = false;
+
+    // Run time.
+    int32_t m_ImageId = 0;
+    int32_t m_LastDrawnImageId = 0;
+    int32_t m_WorkImageId = 0;
+    int32_t m_WorkFrame = 0;
+    std::string m_TempCopyPath;
+    bool m_TempCopyInUse = false;
+    double m_AspectRatio = 1.0;
+    int32_t m_LastStatus = 0;
+    double m_MaxZoom = 1.0;
+    double m_LastLayoutZoom = 0;
+    int32_t m_ImageLeft = 0, m_ImageTop = 0;
+    int32_t m_ZoomedWidth = 0, m_ZoomedHeight = 0;
+    int32_t m_DisplayedLeft = 0, m_DisplayedTop = 0, m_DisplayedWidth = 0, m_DisplayedHeight = 0;
+    int32_t m_ZoomAreaLeft = 0, m_ZoomAreaTop = 0, m_ZoomAreaWidth = 0, m_ZoomAreaHeight = 0;
+    bool m_RealignH = true, m_RealignV = true;
+    bool m_ScrollEventsOn = true;
+    bool m_ScrollKeyPending = false;
+    int16_t m_SavedHValue = 0, m_SavedVValue = 0;
+    bool m_QualityPass = false;
+    bool m_RenderFailed = false;
+    bool m_LayoutSinceOpen = false;
+    bool m_FirstLayout = true;
+    float m_OSVersion = 0;
+    bool m_Terminated = false;
+    bool m_WheelHooked = false;
+    bool m_TransferBusy = false;
+    bool m_FtpPassiveMode = true;
+    int32_t m_HttpBufferSize = 4096;
+    int32_t m_FocusOwner = 0; // 0 none, 1 control, 2 HScroll, 3 VScroll, 4 shCorner
+    bool m_PointerSet = false;
+    int32_t m_RectLeft = 0, m_RectTop = 0, m_RectWidth = 0, m_RectHeight = 0;
+    bool m_RectDrawn = false;
+    int32_t m_MouseX = 0, m_MouseY = 0;
+    bool m_EdgePaging = false, m_EdgePagingLatch = false;
+    std::vector<int32_t> m_FrameDelays;
+    int32_t m_GifLoopCounter = 0;
+    uintptr_t m_FrameTimerId = 0;
+    bool m_GifPlaying = false;
+    bool m_IsAnimatedGif = false;
+};
+
+// The viewer control. One implementation serves both classes; ImageBoxCnt differs only
+// in its identity (class name, class and interface ids, misc status with the simple-frame
+// bit) and may parent host windows.
+//
+// Members whose behaviour belongs to the display, layout, rendering, operations, frames,
+// input and download parts of the control are declared with their final signatures; until
+// those parts are built they return QuennetStatus::NotImplemented (without changing the
+// last status), 0, an empty string, or do nothing.
+class ImageBox : public IImageBox, public ax::UserControl {
+public:
+    enum class Kind { ImageBox, ImageBoxCnt };
+
+    explicit ImageBox(Kind kind);
+    ~ImageBox() override;
+
+    static ax::Unknown* create(Kind kind);
+
+    // Facets: IUnknown, IDispatch, the class interface and its aliases (IImageBox*),
+    // IPersistPropertyBag and the framework facet (ax::UserControl*).
+    ax::HResult QueryInterface(const ax::Guid& iid, void** out) override;
+    ax::HResult GetIDsOfNames(std::string_view name, ax::DispId& id) override;
+    ax::HResult Invoke(ax::DispId id, ax::InvokeKind kind, std::span<ax::Variant> args,
+                       ax::Variant* result, ax::ExcepInfo* excep = nullptr,
+                       uint32_t* argError = nullptr) override;
+    const ax::TypeInfo& typeInfo() const override;
+
+    Kind kind() const { return m_kind; }
+    const ImageBoxState& state() const { return m_s; }
+    ax::ScrollBar& hScroll() { return *m_HScroll; }
+    ax::ScrollBar& vScroll() { return *m_VScroll; }
+    ax::Shape& rectShape() { return *m_shRect; }
+    ax::FocusBox& cornerBox() { return *m_shCorner; }
+    ax::ControlTimer& qualityTimer() { return *m_TmQual; }
+
+    // Every persisted key, in the order WriteProperties writes them.
+    static const std::vector<std::string>& persistedKeys();
+    // The keys in the order ReadProperties reads them.
+    static const std::vector<std::string>& readOrderKeys();
+    // The value of a persisted property as it would be saved.
+    ax::Variant persistedValue(const std::string& key) const;
+
+#define TAVIMO_PROPERTY(name, type)                                                                \
+    type get_##name() override;                                                                    \
+    void put_##name(type value) override;
+#define TAVIMO_PROPERTY_RO(name, type) type get_##name() override;
+#define TAVIMO_METHOD(name, result, params, spec) result name params override;
+#include "viewer/member_table.def"
+#undef TAVIMO_PROPERTY
+#undef TAVIMO_PROPERTY_RO
+#undef TAVIMO_METHOD
+
+protected:
+    void onInitialize() override;
+    void onInitProperties() override;
+    void onReadProperties(ax::PropertyBag& bag) override;
+    void onWriteProperties(ax::PropertyBag& bag) override;
+    void onShow() override;
+    void onResize() override;
+    void onPaint() override;
+    void onTerminate() override;
+    void finalRelease() override;
+
+private:
+    struct PersistedProperty;
+    static const std::vector<PersistedProperty>& persistedTable();
+
+    void Shutdown();
+    void raise(ImageBoxEvent id, std::span<ax::Variant> args = {});
+    // Hooks filled by the layout and input parts; for now they keep state consistent.
+    void UpdateLayout();
+    void UpdateScrollBarRanges();
+    void UpdateScrollBarVisibility();
+    void ApplyMousePointer();
+    void KillFrameTimer();
+    void FreeWorkImage();
+    void DeleteTempCopy();
+    void StopWheelHook();
+    QuennetStatus notBuilt() const {
+        return QuennetStatus::NotImplemented;
+    }
+
+    Kind m_kind;
+    ImageBoxState m_s;
+    ax::ScrollBar* m_HScroll;
+    ax::ScrollBar* m_VScroll;
+    ax::FocusBox* m_shCorner;
+    ax::Shape* m_shRect;
+    ax::ControlTimer* m_TmQual;
+};
+
+// The misc-status flags of each class.
+// Recompose on resize, can't link inside, inside-out, activate when visible, set client site
+// first.
+inline constexpr uint32_t kImageBoxMiscStatus = 0x00020191;
+inline constexpr uint32_t kImageBoxCntMiscStatus = kImageBoxMiscStatus | ax::OLEMISC_SIMPLEFRAME;
+
+} // namespace tavimo

@@ -1,0 +1,380 @@
+// Members whose work belongs to the display, layout, rendering, operations, frames,
+// input and download parts of the control. Pure reads of the state and the small rules
+// those parts state outright are here already; the rest answer NotImplemented (the last
+// status is left alone), 0, an empty string or do nothing until their part is built.
+
+#include <cmath>
+
+#include "platform/win/vb_number.h"
+#include "viewer/ImageBox.h"
+#include "viewer/wheel_hook.h"
+
+namespace tavimo {
+
+namespace {
+constexpr float kMmPerInch = 25.4f;
+} // namespace
+
+// --- image sources ---
+QuennetStatus ImageBox::DisplayFromFile(const std::string&) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromFileICM(const std::string&) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromStdPicture(ax::ComPtr<ax::Unknown>&) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromStream(ax::ComPtr<ax::Unknown>) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromStreamICM(ax::ComPtr<ax::Unknown>) {
+    return notBuilt();
+}
+int32_t ImageBox::DisplayFromByteArray(std::vector<uint8_t>&) {
+    return static_cast<int32_t>(notBuilt());
+}
+int32_t ImageBox::DisplayFromByteArrayICM(std::vector<uint8_t>&) {
+    return static_cast<int32_t>(notBuilt());
+}
+int32_t ImageBox::DisplayFromString(const std::string&) {
+    return static_cast<int32_t>(notBuilt());
+}
+QuennetStatus ImageBox::DisplayFromMetaFile(const std::string&, float) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromHBitmap(int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromHICON(int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromClipboardData() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromGdiDib(int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromQuennetImage(int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::SetNativeImage(int32_t) {
+    return notBuilt();
+}
+int32_t ImageBox::GetNativeImage() {
+    return m_s.m_ImageId;
+}
+void ImageBox::CloseImage() {}
+void ImageBox::CloseImageEx() {}
+void ImageBox::ImageClosed() {}
+void ImageBox::Clear() {}
+
+// --- layout, zoom and scrolling ---
+void ImageBox::UpdateLayout() {}
+void ImageBox::UpdateScrollBarRanges() {}
+void ImageBox::UpdateScrollBarVisibility() {}
+
+QuennetStatus ImageBox::SetZoom100() {
+    if (m_s.m_ZoomMode != 1) {
+        m_s.m_ZoomMode = 1;
+        UpdateLayout();
+    }
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+QuennetStatus ImageBox::SetZoomFitControl() {
+    if (m_s.m_ZoomMode != 2) {
+        m_s.m_ZoomMode = 2;
+        UpdateLayout();
+    }
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+QuennetStatus ImageBox::SetZoomWidthControl() {
+    if (m_s.m_ZoomMode != 3) {
+        m_s.m_ZoomMode = 3;
+        UpdateLayout();
+    }
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+QuennetStatus ImageBox::SetZoomHeightControl() {
+    if (m_s.m_ZoomMode != 5) {
+        m_s.m_ZoomMode = 5;
+        UpdateLayout();
+    }
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+QuennetStatus ImageBox::SetZoomControl() {
+    if (m_s.m_ZoomMode != 6) {
+        m_s.m_ZoomMode = 6;
+        UpdateLayout();
+    }
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+QuennetStatus ImageBox::SetZoom(float) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::ZoomIN() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::ZoomOUT() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::ZoomArea(int32_t, int32_t, int32_t, int32_t) {
+    return notBuilt();
+}
+void ImageBox::ZoomRect() {}
+void ImageBox::CenterOnRect() {}
+double ImageBox::GetMaxZoom() {
+    return m_s.m_MaxZoom;
+}
+int32_t ImageBox::GetImageLeft() {
+    return m_s.m_ImageLeft;
+}
+int32_t ImageBox::GetImageTop() {
+    return m_s.m_ImageTop;
+}
+int16_t ImageBox::GetHScrollBarMaxPosition() {
+    return m_HScroll->Max();
+}
+int16_t ImageBox::GetVScrollBarMaxPosition() {
+    return m_VScroll->Max();
+}
+int16_t ImageBox::GetHScrollBarPosition() {
+    return m_HScroll->Value();
+}
+int16_t ImageBox::GetVScrollBarPosition() {
+    return m_VScroll->Value();
+}
+void ImageBox::SetHScrollBarPosition(int32_t) {}
+void ImageBox::SetVScrollBarPosition(int32_t) {}
+void ImageBox::SetHVScrollBarPosition(int32_t, int32_t) {}
+void ImageBox::GetDisplayedArea(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int32_t& nHeight) {
+    nLeft = m_s.m_DisplayedLeft;
+    nTop = m_s.m_DisplayedTop;
+    nWidth = m_s.m_DisplayedWidth;
+    nHeight = m_s.m_DisplayedHeight;
+}
+void ImageBox::GetDisplayedAreaMM(float& nLeft, float& nTop, float& nWidth, float& nHeight) {
+    if (m_s.m_HorizontalResolution > 0) {
+        nLeft = static_cast<float>(m_s.m_DisplayedLeft) * kMmPerInch / m_s.m_HorizontalResolution;
+        nWidth = static_cast<float>(m_s.m_DisplayedWidth) * kMmPerInch / m_s.m_HorizontalResolution;
+    }
+    if (m_s.m_VerticalResolution > 0) {
+        nTop = static_cast<float>(m_s.m_DisplayedTop) * kMmPerInch / m_s.m_VerticalResolution;
+        nHeight = static_cast<float>(m_s.m_DisplayedHeight) * kMmPerInch / m_s.m_VerticalResolution;
+    }
+}
+float ImageBox::GetWidthMM() {
+    return m_s.m_HorizontalResolution > 0
+               ? static_cast<float>(m_s.m_ImageWidth) * kMmPerInch / m_s.m_HorizontalResolution
+               : 0.0f;
+}
+float ImageBox::GetHeightMM() {
+    return m_s.m_VerticalResolution > 0
+               ? static_cast<float>(m_s.m_ImageHeight) * kMmPerInch / m_s.m_VerticalResolution
+               : 0.0f;
+}
+
+// --- rendering ---
+void ImageBox::Refresh() {
+    try {
+        // The wheel hook leaves wheel messages alone while the repaint runs.
+        wheelHookFlags().layoutRunning = true;
+        ax::UserControl::Refresh();
+    } catch (...) {
+    }
+    wheelHookFlags().layoutRunning = false;
+}
+QuennetStatus ImageBox::Redraw() {
+    return static_cast<QuennetStatus>(m_s.m_LastStatus);
+}
+int32_t ImageBox::GetInterpolationMode() {
+    return 0;
+}
+
+// --- image operations ---
+QuennetStatus ImageBox::Rotate90() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::Rotate180() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::Rotate270() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::FlipX() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::FlipX90() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::FlipX180() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::FlipX270() {
+    return notBuilt();
+}
+void ImageBox::Copy2Clipboard() {}
+void ImageBox::CopyRegion2Clipboard(int32_t, int32_t, int32_t, int32_t) {}
+std::string ImageBox::GetImageFormat() {
+    return {};
+}
+int32_t ImageBox::GetHBitmap() {
+    return 0;
+}
+void ImageBox::DeleteHBitmap(int32_t) {}
+int32_t ImageBox::ExifTagCount() {
+    return 0;
+}
+std::string ImageBox::ExifTagGetName(int32_t) {
+    return {};
+}
+int32_t ImageBox::ExifTagGetID(int32_t) {
+    return 0;
+}
+std::string ImageBox::ExifTagGetValue(int32_t) {
+    return {};
+}
+int32_t ImageBox::IPTCTagCount() {
+    return 0;
+}
+int32_t ImageBox::IPTCTagGetID(int32_t) {
+    return 0;
+}
+std::string ImageBox::IPTCTagGetValueString(int32_t) {
+    return {};
+}
+
+// --- frames ---
+QuennetStatus ImageBox::DisplayFrame(int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayNextFrame() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayPreviousFrame() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFirstFrame() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayLastFrame() {
+    return notBuilt();
+}
+QuennetStatus ImageBox::PlayGif() {
+    return notBuilt();
+}
+void ImageBox::StopGif() {
+    KillFrameTimer();
+}
+int32_t ImageBox::GetTotalFrame() {
+    return m_s.m_PageCount;
+}
+
+// --- selection rectangle, coordinates, mouse ---
+bool ImageBox::isRectDrawed() {
+    return m_shRect->Width() > 1 && m_shRect->Height() > 1;
+}
+void ImageBox::GetRectValues(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int32_t& nHeight) {
+    nLeft = nTop = nWidth = nHeight = 0;
+}
+int32_t ImageBox::GetRectX() {
+    return 0;
+}
+int32_t ImageBox::GetRectY() {
+    return 0;
+}
+int32_t ImageBox::GetRectWidth() {
+    return 0;
+}
+int32_t ImageBox::GetRectHeight() {
+    return 0;
+}
+void ImageBox::SetRectValues(int32_t, int32_t, int32_t, int32_t) {}
+void ImageBox::GetRectValuesMM(float& nLeft, float& nTop, float& nWidth, float& nHeight) {
+    nLeft = nTop = nWidth = nHeight = 0;
+}
+void ImageBox::SetRectValuesMM(float, float, float, float) {}
+void ImageBox::GetRectValuesObject(int32_t& nLeft, int32_t& nTop, int32_t& nWidth,
+                                   int32_t& nHeight) {
+    nLeft = nTop = nWidth = nHeight = 0;
+}
+void ImageBox::SetRectValuesObject(int32_t, int32_t, int32_t, int32_t) {}
+void ImageBox::ClearRect() {
+    m_shRect->move(-1, -1, 1, 1);
+    m_s.m_RectLeft = m_s.m_RectTop = m_s.m_RectWidth = m_s.m_RectHeight = 0;
+    m_s.m_RectDrawn = false;
+}
+void ImageBox::CoordObjectToImage(int32_t nObjectX, int32_t nObjectY, int32_t& nImageX,
+                                  int32_t& nImageY) {
+    try {
+        if (m_s.m_Zoom == 0)
+            return;
+        double x = (nObjectX - m_s.m_ImageLeft) / m_s.m_Zoom;
+        double y = (nObjectY - m_s.m_ImageTop) / m_s.m_Zoom * m_s.m_AspectRatio;
+        int32_t ix = 0, iy = 0;
+        if (win::tryToInt32(x, ix) && win::tryToInt32(y, iy)) {
+            nImageX = ix;
+            nImageY = iy;
+        }
+    } catch (...) {
+    }
+}
+void ImageBox::CoordImageToObject(int32_t nImageX, int32_t nImageY, int32_t& nObjectX,
+                                  int32_t& nObjectY) {
+    try {
+        int32_t v = 0;
+        if (m_s.m_AspectRatio != 0 &&
+            win::tryToInt32(nImageY * m_s.m_Zoom / m_s.m_AspectRatio + m_s.m_ImageTop, v))
+            nObjectY = v;
+        if (win::tryToInt32(win::roundHalfEven(nImageX * m_s.m_Zoom) + m_s.m_ImageLeft, v))
+            nObjectX = v;
+    } catch (...) {
+    }
+}
+int32_t ImageBox::GetMouseX() {
+    return m_s.m_MouseX;
+}
+int32_t ImageBox::GetMouseY() {
+    return m_s.m_MouseY;
+}
+void ImageBox::SetMouseIcon(const std::string&) {}
+
+void ImageBox::ApplyMousePointer() {
+    if (m_s.m_PointerSet) {
+        setMousePointer(m_s.m_MousePointer);
+        return;
+    }
+    switch (m_s.m_MouseMode) {
+    case 1:
+    case 3:
+        setMousePointer(2);
+        break;
+    case 2:
+        setMousePointer(m_s.m_ImageId != 0 ? 99 : 0);
+        break;
+    default:
+        setMousePointer(0);
+    }
+}
+
+void ImageBox::StopWheelHook() {
+    m_s.m_WheelHooked = false;
+}
+
+// --- internet loading ---
+QuennetStatus ImageBox::DisplayFromURL(const std::string&, const std::string&, int32_t) {
+    return notBuilt();
+}
+QuennetStatus ImageBox::DisplayFromFTP(const std::string&, const std::string&, const std::string&,
+                                       const std::string&, int32_t) {
+    return notBuilt();
+}
+void ImageBox::DisplayFromURLStop() {}
+void ImageBox::SetHttpTransfertBufferSize(int32_t nBuffersize) {
+    m_s.m_HttpBufferSize = nBuffersize;
+}
+void ImageBox::SetFtpPassiveMode(bool bPassiveMode) {
+    m_s.m_FtpPassiveMode = bPassiveMode;
+}
+
+} // namespace tavimo

@@ -99,26 +99,28 @@ inline void MorphologicalEdge3(PixelFrame& f) {
 
 inline void EdgePreservingSmooth5(PixelFrame& f) {
     windowFilter<2>(f, [](VBytes* win) {
+        VWords v[25];
+        for (int i = 0; i < 25; ++i) {
+            v[i] = __builtin_convertvector(win[i], VWords);
+        }
         // Sub-windows 1 to 4: upper-left, upper-right, lower-left, lower-right, each 3x3
         // and each holding the centre. Means are truncated; the strictly smallest
-        // deviation wins, so ties go to the lower-numbered sub-window. Each sub-window
-        // widens its nine values afresh, which keeps few vectors alive at a time.
+        // deviation wins, so ties go to the lower-numbered sub-window. The deviation
+        // uses |v - M| = v + M - 2 min(v, M), so its sum is S + 9M - 2 (sum of minima).
         constexpr int kTop[4] = {0, 0, 2, 2};
         constexpr int kLeft[4] = {0, 2, 0, 2};
         VWords bestMean{}, bestDev{};
         for (int k = 0; k < 4; ++k) {
-            VWords v[9];
             VWords sum{};
             for (int i = 0; i < 9; ++i) {
-                v[i] =
-                    __builtin_convertvector(win[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3], VWords);
-                sum += v[i];
+                sum += v[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3];
             }
-            VWords mean = sum / 9;
-            VWords dev{};
+            const VWords mean = divideBy9(sum);
+            VWords minima{};
             for (int i = 0; i < 9; ++i) {
-                dev += vmax(v[i], mean) - vmin(v[i], mean);
+                minima += vmin(v[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3], mean);
             }
+            const VWords dev = sum + mean * 9 - minima * 2;
             if (k == 0) {
                 bestMean = mean;
                 bestDev = dev;

@@ -19,6 +19,7 @@ namespace tavimo::fx::TAVIMO_RANK_NS {
 typedef uint8_t VBytes __attribute__((vector_size(32)));
 typedef uint16_t VWords __attribute__((vector_size(64)));
 typedef int16_t VShorts __attribute__((vector_size(64)));
+typedef uint16_t VWords8 __attribute__((vector_size(16)));
 
 inline constexpr int kLanePixels = 8;
 
@@ -33,6 +34,18 @@ inline VWords vmin(VWords a, VWords b) {
 }
 inline VWords vmax(VWords a, VWords b) {
     return a < b ? b : a;
+}
+
+// v / 9 lane by lane. GCC turns the division of a vector of native width into a multiply,
+// but scalarises it for wider ones, so it is done in 16-byte pieces.
+inline VWords divideBy9(VWords v) {
+    VWords8 part[4];
+    std::memcpy(part, &v, sizeof v);
+    for (auto& p : part) {
+        p = p / 9;
+    }
+    std::memcpy(&v, part, sizeof v);
+    return v;
 }
 
 inline VShorts widen(VBytes v) {

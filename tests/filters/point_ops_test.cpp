@@ -78,6 +78,14 @@ TEST(PointOps, ChannelOperationsAndSwaps) {
     EXPECT_EQ(onePixel(39, p, rgb), bgra(13, 0, 255, 9));
 }
 
+TEST(PointOps, EqualizeMapsTheCumulativeBrightness) {
+    TestFrame t(4, 1, std::vector<uint32_t>{grey(0, 1), grey(0, 2), grey(100, 3), grey(200, 4)});
+    ASSERT_TRUE(runOn(58, t));
+    // Cumulative shares 2/4, 3/4, 4/4 of 255: 127.5 (to even 128), 191.25, 255.
+    EXPECT_EQ(t.pixels,
+              (std::vector<uint32_t>{grey(128, 1), grey(128, 2), grey(191, 3), grey(255, 4)}));
+}
+
 TEST(PointOps, ThresholdColourMatchesAndWarmShift) {
     // Thresholds blue 0x30, green 0x20, red 0x10: black only when all three are below.
     EXPECT_EQ(onePixel(18, bgra(0x2F, 0x1F, 0x0F, 5), withP(0x102030)), bgra(0, 0, 0, 5));

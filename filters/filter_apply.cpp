@@ -354,6 +354,7 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
                        FilterRect& rect, float c, float d, float e, double F, double G, double X,
                        double& result) {
     try {
+        fx::RoundToNearest nearest;
         FilterParams params{P, c, d, e, F, G, X};
         bool testValue = false;
         gp::Status s = run(access, selector, image, rect, params, result, testValue);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 namespace tavimo {
 namespace {
 
@@ -26,6 +28,21 @@ TEST(PointOps, BrightnessHoldsItsFactorAsASingleAndRoundsHalvesToEven) {
     for (const Row& r : rows) {
         EXPECT_EQ(onePixel(14, grey(r.in, 7), withP(r.P)), grey(r.out, 7)) << "P=" << r.P;
     }
+}
+
+TEST(PointOps, RoundingIsHalfEvenWhateverTheCallersRoundingMode) {
+    for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        for (int threads : {1, 8}) {
+            SetFilterThreadCount(threads);
+            TestFrame t(64, 64, grey(3));
+            EXPECT_TRUE(runOn(14, t, withP(50))); // 4.5 -> 4
+            EXPECT_EQ(t.pixels.back(), grey(4));
+        }
+        EXPECT_EQ(std::fegetround(), mode);
+        std::fesetround(FE_TONEAREST);
+    }
+    SetFilterThreadCount(0);
 }
 
 TEST(PointOps, SaturationContrastAndLevels) {

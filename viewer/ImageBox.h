@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "viewer/IImageBox.h"
 
 namespace tavimo {
+
+class cInet;
 
 // The instance state record shared by every part of the control. Fields that back a
 // persisted property are named after it; all start at the property table's defaults, so
@@ -204,6 +207,10 @@ private:
     int32_t drawNormal(int32_t id, int32_t viewW, int32_t viewH, int32_t interpolation);
     void onQualityTimer();
 
+    // Internet loading.
+    void onPacketReceived(cInet& inet, int32_t nPercentProgress, int32_t nLeftToTransfer,
+                          int32_t nTotalLength);
+
     void ApplyMousePointer();
     void KillFrameTimer();
     void FreeWorkImage();
@@ -223,6 +230,7 @@ private:
     ax::ControlTimer* m_TmQual;
     bool m_restoringBars = false;      // the bars are being put back after a key
     int32_t m_drawnInterpolation = -1; // the interpolation of the last draw (tests, host)
+    std::shared_ptr<cInet> m_inet;     // the running HTTP transfer
 };
 
 // The misc-status flags of each class.

@@ -183,20 +183,4 @@ void ImageBox::StopWheelHook() {
     m_s.m_WheelHooked = false;
 }
 
-// --- internet loading ---
-QuennetStatus ImageBox::DisplayFromURL(const std::string&, const std::string&, int32_t) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromFTP(const std::string&, const std::string&, const std::string&,
-                                       const std::string&, int32_t) {
-    return notBuilt();
-}
-void ImageBox::DisplayFromURLStop() {}
-void ImageBox::SetHttpTransfertBufferSize(int32_t nBuffersize) {
-    m_s.m_HttpBufferSize = nBuffersize;
-}
-void ImageBox::SetFtpPassiveMode(bool bPassiveMode) {
-    m_s.m_FtpPassiveMode = bPassiveMode;
-}
-
 } // namespace tavimo

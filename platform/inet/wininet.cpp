@@ -498,7 +498,9 @@ HINTERNET InternetConnectA(HINTERNET internet, const std::string& serverName, ui
             std::string url = "ftp://" + host + ":" + std::to_string(port == 0 ? 21 : port) + "/";
             curl_easy_setopt(c.get(), CURLOPT_URL, url.c_str());
             curl_easy_setopt(c.get(), CURLOPT_PROTOCOLS_STR, "ftp");
-            curl_easy_setopt(c.get(), CURLOPT_CONNECT_ONLY, 1L);
+            // A body-less request logs on and leaves the connection in the handle's cache
+            // for the downloads that follow.
+            curl_easy_setopt(c.get(), CURLOPT_NOBODY, 1L);
             if (!userName.empty()) {
                 curl_easy_setopt(c.get(), CURLOPT_USERNAME, userName.c_str());
                 curl_easy_setopt(c.get(), CURLOPT_PASSWORD, password.c_str());
@@ -783,7 +785,7 @@ bool FtpGetFileA(HINTERNET connect, const std::string& remoteFile, const std::st
         std::string url = "ftp://" + conn->server + ":" +
                           std::to_string(conn->port == 0 ? 21 : conn->port) + "/" +
                           encodeFtpPath(remoteFile);
-        curl_easy_setopt(c, CURLOPT_CONNECT_ONLY, 0L);
+        curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
         curl_easy_setopt(c, CURLOPT_URL, url.c_str());
         // The path is sent as one RETR argument, as given, without changing folders.
         curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));

@@ -7,6 +7,7 @@
 
 #include "core/image_table.h"
 #include "platform/inet/wininet.h"
+#include "platform/win/timer.h"
 #include "tests/support/activex_host.h"
 #include "tests/support/gdiplus_codec_fixtures.h"
 #include "tests/support/inet_loopback.h"
@@ -182,6 +183,39 @@ TEST_F(InternetLoading, StopEndsTheDownloadAndASecondCallReturnsAtOnce) {
     box().DisplayFromURLStop();
     LoopbackHttpServer good([&](const std::string&) { return HttpResponse::ok(pngText); });
     EXPECT_EQ(box().DisplayFromURL("127.0.0.1", "/img", good.port()), QuennetStatus::OK);
+}
+
+TEST_F(InternetLoading, MessagesArePumpedBetweenChunks) {
+    std::string body(20000, 'y');
+    LoopbackHttpServer server([&](const std::string&) {
+        HttpResponse r = HttpResponse::ok(body);
+        r.holdAfter = 8192;
+        return r;
+    });
+    box().SetHttpTransfertBufferSize(4096);
+    // A timer of the host stops the transfer; it can only fire from the pump that follows
+    // a chunk, once the handler has moved the clock on.
+    uintptr_t timer = win::SetTimer(0, 0, 10, [&](win::HWND, uint32_t, uintptr_t id, uint32_t) {
+        win::KillTimer(0, id);
+        box().DisplayFromURLStop();
+    });
+    ASSERT_NE(timer, 0u);
+    c->events->onEvent = [&](ax::DispId, std::span<Variant>) { host.clock().advance(20); };
+    EXPECT_EQ(box().DisplayFromURL("127.0.0.1", "/slow", server.port()),
+              QuennetStatus::InternetHttpTransferError);
+    EXPECT_EQ(progress().size(), 1u);
+    server.release();
+}
+
+TEST_F(InternetLoading, TerminateInAHandlerEndsTheTransfer) {
+    std::string body(20000, 'y');
+    LoopbackHttpServer server([&](const std::string&) { return HttpResponse::ok(body); });
+    box().SetHttpTransfertBufferSize(4096);
+    c->events->onEvent = [&](ax::DispId, std::span<Variant>) { c->call("Terminate"); };
+    EXPECT_EQ(box().DisplayFromURL("127.0.0.1", "/x", server.port()),
+              QuennetStatus::InternetHttpTransferError);
+    EXPECT_EQ(progress().size(), 1u);
+    EXPECT_EQ(box().GetNativeImage(), 0);
 }
 
 TEST_F(InternetLoading, FtpDownloadIsShownAndItsFileGoesWithTheImage) {

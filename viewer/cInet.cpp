@@ -12,6 +12,7 @@ namespace tavimo {
 namespace {
 
 constexpr const char* kAgent = "quennet";
+constexpr int32_t kMaxPiece = 1 << 20;
 
 const std::map<int32_t, const char*>& internetMessages() {
     static const std::map<int32_t, const char*> m = {
@@ -256,16 +257,25 @@ bool cInet::ReadArray(std::vector<uint8_t>& arBytes, int32_t total) {
         int32_t remaining = total;
         bool readOk = true;
         for (;;) {
+            // A chunk is read in pieces of bounded size, so a huge buffer size does not
+            // allocate more than what arrives either.
             int32_t chunk = std::min(m_BufferSize, remaining);
-            size_t at = arBytes.size();
-            arBytes.resize(at + static_cast<size_t>(chunk));
-            uint32_t got = 0;
-            readOk = inet::InternetReadFile(m_hRequest, arBytes.data() + at,
-                                            static_cast<uint32_t>(chunk), got);
-            if (!readOk)
-                noteError();
-            arBytes.resize(at + got);
-            remaining -= static_cast<int32_t>(got);
+            int32_t got = 0;
+            while (got < chunk) {
+                int32_t piece = std::min(chunk - got, kMaxPiece);
+                size_t at = arBytes.size();
+                arBytes.resize(at + static_cast<size_t>(piece));
+                uint32_t n = 0;
+                readOk = inet::InternetReadFile(m_hRequest, arBytes.data() + at,
+                                                static_cast<uint32_t>(piece), n);
+                if (!readOk)
+                    noteError();
+                arBytes.resize(at + n);
+                got += static_cast<int32_t>(n);
+                if (!readOk || n == 0)
+                    break;
+            }
+            remaining -= got;
             if (got > 0) {
                 int32_t percent = static_cast<int32_t>(
                     std::floor(static_cast<double>(remaining) / total * 100.0));

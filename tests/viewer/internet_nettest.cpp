@@ -108,6 +108,13 @@ TEST_F(InternetLoading, ProgressOfTenThousandBytesInChunksOf4096) {
     EXPECT_NE(s, QuennetStatus::OK);
     EXPECT_NE(s, QuennetStatus::InternetHttpTransferError);
     EXPECT_EQ(tempFiles(), 0u);
+
+    // A size below 1 keeps the session's own chunk size of 1024.
+    box().SetHttpTransfertBufferSize(0);
+    c->events->records.clear();
+    box().DisplayFromURL("127.0.0.1", "/data", server.port());
+    EXPECT_EQ(progress().size(), 10u);
+    EXPECT_EQ(progress()[0], (Progress{11, 8976, 10000}));
 }
 
 TEST_F(InternetLoading, EachFailureHasItsStatusAndLeavesTheControlClosed) {
@@ -123,6 +130,8 @@ TEST_F(InternetLoading, EachFailureHasItsStatusAndLeavesTheControlClosed) {
             r.head += "\r\nContent-Length: 99999999999"; // beyond 32 bits
             return r;
         }
+        if (path == "/huge") // claims 2 GB, sends a few bytes
+            return HttpResponse::ok(pngText, 2000000000);
         if (path == "/short")
             return HttpResponse::ok(pngText, static_cast<long long>(pngText.size()) + 500);
         return HttpResponse::ok(pngText);
@@ -142,9 +151,12 @@ TEST_F(InternetLoading, EachFailureHasItsStatusAndLeavesTheControlClosed) {
         {"127.0.0.1", "/nolength", server.port(), QuennetStatus::InternetHttpInvalidFileLength},
         {"127.0.0.1", "/zero", server.port(), QuennetStatus::InternetHttpInvalidFileLength},
         {"127.0.0.1", "/short", server.port(), QuennetStatus::InternetHttpTransferError},
+        {"127.0.0.1", "/huge", server.port(), QuennetStatus::InternetHttpTransferError},
         {"127.0.0.1", "/img", 70000, QuennetStatus::ValueOverflow},
         {"127.0.0.1", "/img", -1, QuennetStatus::ValueOverflow},
     };
+    // Chunks as large as the body may claim: memory follows what arrives.
+    box().SetHttpTransfertBufferSize(0x7FFFFFFF);
     for (auto& k : cases) {
         ASSERT_EQ(box().DisplayFromURL("127.0.0.1", "/img", server.port()), QuennetStatus::OK);
         EXPECT_EQ(box().DisplayFromURL(k.host, k.path, k.port), k.want) << k.path;

@@ -5,7 +5,6 @@
 #include "core/image_load.h"
 #include "core/plugin.h"
 #include "core/plugin_metadata.h"
-#include "platform/gdiplus/hbitmap.h"
 #include "platform/win/gdi.h"
 
 #include <algorithm>
@@ -53,23 +52,6 @@ bool replaceBy(const KelvraApi& k, KelvraHandle converted, KelvraHandle& bitmap,
     freeBitmap(k, bitmap, isLockedPage, multi);
     bitmap = converted;
     return true;
-}
-
-// A GDI+ bitmap with a copy of an HBITMAP's pixels, registered as made from a GDI handle.
-int32_t registerFromHBitmap(win::HBITMAP hbm, ImageId& id) {
-    id = 0;
-    gp::GpBitmap bitmap = 0;
-    int32_t status = gp::GdipCreateBitmapFromHBITMAP(hbm, 0, &bitmap);
-    if (bitmap == 0)
-        return status != OK ? status : GenericError;
-    try {
-        RegisterImage(id, bitmap, "", "", SourceKindHBitmap);
-    } catch (...) {
-        gp::GdipDisposeImage(bitmap);
-        id = 0;
-        return OutOfMemory;
-    }
-    return status;
 }
 
 gp::PixelFormat sharedPixelFormat(const KelvraApi& k, KelvraHandle bitmap, uint32_t bpp) {
@@ -264,7 +246,7 @@ int32_t PluginBitmapToGdiBitmap(KelvraHandle& bitmap, ImageId& id, bool& mayUnlo
         if (hbm == 0) {
             status = OutOfMemory;
         } else {
-            status = registerFromHBitmap(hbm, id);
+            status = LoadFromHBitmap(hbm, 0, id);
             if (status == OK && minIsWhite) {
                 gp::Palette palette;
                 palette.entries = {0xFF000000u, 0xFFFFFFFFu};

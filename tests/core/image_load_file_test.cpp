@@ -78,6 +78,44 @@ TEST_F(LoadFile, GdiplusLoadRegistersTheFileWithItsFormat) {
     EXPECT_EQ(pixels[5], 0xFFFF0000u);
 }
 
+TEST_F(LoadFile, FormatsWrittenByImageMagick) {
+    if (!tavimo::testing::haveConvert())
+        GTEST_SKIP() << "ImageMagick convert is not installed";
+    struct Case {
+        const char* file;
+        const char* options;
+        const char* format;
+    } cases[] = {
+        {"a.jpg", "-quality 95", "JPEG"},
+        {"a.tif", "", "TIFF"},
+        {"a.gif", "", "GIF"},
+        {"a.bmp", "", "BMP"},
+        {"a.ico", "", "ICON"},
+        {"a.png", "", "PNG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string path = tempPath(c.file);
+        ASSERT_TRUE(tavimo::testing::runConvert("-size 16x8 xc:'#0000FF' " +
+                                                std::string(c.options) + " " + path));
+        ImageId id = 0;
+        ASSERT_EQ(LoadImageFromFile(id, path, false, false, true, 0, true, true), OK);
+        EXPECT_EQ(GetImageFormatName(id), c.format);
+        EXPECT_EQ(GetImageSourceKind(id), SourceKindFile);
+        int32_t w = 0, h = 0;
+        GetImageWidth(id, w);
+        GetImageHeight(id, h);
+        EXPECT_EQ(w, 16);
+        EXPECT_EQ(h, 8);
+        std::vector<uint32_t> px = tavimo::testing::readArgb(id);
+        ASSERT_FALSE(px.empty());
+        EXPECT_LT((px[20] >> 16) & 0xFFu, 8u); // blue, within the JPEG's error
+        EXPECT_LT((px[20] >> 8) & 0xFFu, 8u);
+        EXPECT_GT(px[20] & 0xFFu, 0xF0u);
+        EXPECT_EQ(ReleaseImage(id), OK);
+    }
+}
+
 TEST_F(LoadFile, PathsAreNormalisedBeforeTheyAreOpened) {
     if (!tavimo::testing::haveConvert())
         GTEST_SKIP() << "ImageMagick convert is not installed";
@@ -130,12 +168,12 @@ TEST_F(LoadFile, DispatcherOrder) {
         int32_t pluginAnswer;
         int gdiplusFaults; // decodes that fail
         int32_t status;
-        const char* kind; // "plugin", "gdiplus" or "" for nothing registered
+        const char* kind; // "plugin", "gdiplus", "picture" or "" for nothing registered
         std::vector<std::string> calls;
     } cases[] = {
         {"plug-in first", false, false, OK, 0, OK, "plugin", {"plugin"}},
         {"GDI+ after the plug-in", false, false, OutOfMemory, 0, OK, "gdiplus", {"plugin"}},
-        {"plug-in status when all fail", false, false, OutOfMemory, 1, OutOfMemory, "", {"plugin"}},
+        {"picture loader last", false, false, OutOfMemory, 1, OK, "picture", {"plugin"}},
         {"GDI+ only never asks the plug-in", false, true, OK, 0, OK, "gdiplus", {}},
         {"GDI+ only failure", false, true, OK, 1, UnknownImageFormat, "", {}},
         {"ICM tries GDI+ first", true, false, OK, 0, OK, "gdiplus", {}},
@@ -157,10 +195,24 @@ TEST_F(LoadFile, DispatcherOrder) {
             EXPECT_EQ(id, 0);
         } else {
             ASSERT_NE(id, 0);
-            EXPECT_EQ(GetImageSourceKind(id), kind == "plugin" ? SourceKindPlugin : SourceKindFile);
+            int32_t expected = kind == "plugin"    ? SourceKindPlugin
+                               : kind == "picture" ? SourceKindHBitmap
+                                                   : SourceKindFile;
+            EXPECT_EQ(GetImageSourceKind(id), expected);
+            // Pictures carry no format name of their own.
+            EXPECT_EQ(GetImageFormatName(id).empty(), kind == "picture");
         }
         ReleaseAllImages();
     }
+
+    // Content nobody reads: the plug-in's status comes back.
+    t_calls.clear();
+    t_pluginAnswer = OutOfMemory;
+    ImageId id = 0;
+    EXPECT_EQ(LoadImageFromFile(id, garbage(), false, false, true, 0, true, true), OutOfMemory);
+    EXPECT_EQ(t_calls, std::vector<std::string>{"plugin"});
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(ImageTableCount(), 0);
 }
 
 TEST_F(LoadFile, WithoutALoaderThePluginStatusComesBack) {

@@ -268,8 +268,12 @@ void cPrinter::drawPage(ImageId pageImage, const Placement& placement) {
     win::HDC dc = d ? d->startPage(m_DocumentName) : 0;
     const ImageId image = placement.rotated ? placement.rotated : pageImage;
     if (!dc || DrawImageToDC(image, dc, roundedMm(placement.x), roundedMm(placement.y),
-                             roundedMm(placement.w), roundedMm(placement.h), 3, 7, 6) != OK)
+                             roundedMm(placement.w), roundedMm(placement.h), 3, 7, 6) != OK) {
         m_status = PrinterGdiplusWriteError;
+        // A page whose drawing failed is not printed blank.
+        if (d)
+            d->discardPage();
+    }
 }
 
 void cPrinter::printPages(int32_t document, float x, float y, float width, float height,

@@ -290,6 +290,11 @@ bool PrinterDevice::endDoc() {
         if (!d.sink)
             return true;
         bool ok = d.endPage();
+        if (d.pagesEnded == 0) {
+            d.sink->abort();
+            d.sink.reset();
+            return true;
+        }
         ok = ok && d.sink->end(d.settings);
         if (!ok)
             d.sink->abort();
@@ -299,6 +304,14 @@ bool PrinterDevice::endDoc() {
         m_impl->sink.reset();
         return false;
     }
+}
+
+void PrinterDevice::discardPage() {
+    Impl& d = *m_impl;
+    if (d.pageDc)
+        win::DeleteDC(d.pageDc);
+    d.pageDc = 0;
+    d.pageSurface.reset();
 }
 
 void PrinterDevice::killDoc() {

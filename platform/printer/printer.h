@@ -180,8 +180,11 @@ public:
     // next output goes on a new sheet. False when no document is open or the page could
     // not be written.
     bool newPage();
-    // Ends the open page and the document; the job is printed. True when there was nothing
-    // to print or the job went out whole.
+    // Drops the open page unprinted (a page whose drawing failed); the document stays open.
+    void discardPage();
+    // Ends the open page and the document; the job is printed. A document without a single
+    // page ended is dropped: no empty job goes out. True when there was nothing to print or
+    // the job went out whole.
     bool endDoc();
     // Drops the open document without printing it.
     void killDoc();

@@ -89,6 +89,10 @@ struct PrinterInfo {
 // Registers a file printer (one of the same name is replaced). False for an empty name or
 // directory or a resolution outside 1..2400.
 bool registerFilePrinter(const FilePrinterConfig& config);
+// Registers the printers of a list in the form of $TAVIMO_FILE_PRINTERS (other settings
+// as FilePrinterConfig's defaults); entries without '=' or with a bad resolution are
+// skipped. Answers the number registered.
+int32_t registerFilePrinters(const std::string& list);
 bool unregisterFilePrinter(const std::string& name);
 // Removes every file printer, the recorded jobs and the default printer's name.
 void clearFilePrinters();

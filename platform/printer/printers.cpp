@@ -38,15 +38,8 @@ std::string trimmed(const std::string& s) {
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
-// "Name=/dir[,dpi];Name2=/dir2" from the environment, once per process.
-void readEnvironmentLocked(Registry& r) {
-    if (r.environmentRead)
-        return;
-    r.environmentRead = true;
-    const char* text = std::getenv("TAVIMO_FILE_PRINTERS");
-    if (!text)
-        return;
-    std::string all = text;
+std::vector<FilePrinterConfig> parseList(const std::string& all) {
+    std::vector<FilePrinterConfig> out;
     size_t start = 0;
     while (start <= all.size()) {
         size_t end = all.find(';', start);
@@ -71,8 +64,19 @@ void readEnvironmentLocked(Registry& r) {
         }
         c.directory = trimmed(rest);
         if (validConfig(c))
-            putLocked(r, c);
+            out.push_back(c);
     }
+    return out;
+}
+
+// The printers of $TAVIMO_FILE_PRINTERS, once per process.
+void readEnvironmentLocked(Registry& r) {
+    if (r.environmentRead)
+        return;
+    r.environmentRead = true;
+    if (const char* text = std::getenv("TAVIMO_FILE_PRINTERS"))
+        for (const auto& c : parseList(text))
+            putLocked(r, c);
 }
 
 } // namespace
@@ -110,6 +114,20 @@ bool registerFilePrinter(const FilePrinterConfig& config) {
     readEnvironmentLocked(r);
     putLocked(r, config);
     return true;
+}
+
+int32_t registerFilePrinters(const std::string& list) {
+    try {
+        std::vector<FilePrinterConfig> configs = parseList(list);
+        Registry& r = registry();
+        std::lock_guard lock(r.mutex);
+        readEnvironmentLocked(r);
+        for (const auto& c : configs)
+            putLocked(r, c);
+        return int32_t(configs.size());
+    } catch (...) {
+        return 0;
+    }
 }
 
 bool unregisterFilePrinter(const std::string& name) {

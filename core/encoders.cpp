@@ -96,4 +96,10 @@ bool GetEncoderClsid(win::Guid& clsid, int32_t index) {
 
 int32_t EncoderCount() { return static_cast<int32_t>(t_encoders.clsids.size()); }
 
+namespace test {
+
+void ResetEncoderList() { t_encoders = EncoderList{}; }
+
+} // namespace test
+
 } // namespace tavimo

@@ -22,4 +22,11 @@ bool GetEncoderClsid(win::Guid& clsid, int32_t index);
 
 int32_t EncoderCount();
 
+namespace test {
+
+// Drops the thread's list, as before the first start.
+void ResetEncoderList();
+
+} // namespace test
+
 } // namespace tavimo

@@ -1,6 +1,7 @@
 #include "core/image_table.h"
 
 #include "core/encoders.h"
+#include "core/filter_access.h"
 #include "core/plugin.h"
 #include "platform/win/module_version.h"
 #include "platform/win/ui_services.h"
@@ -53,6 +54,8 @@ bool StartGdiPlus() {
         ++s.startCount;
         if (!s.started) {
             s.started = true;
+            // The filter engine reaches this thread's images through the table.
+            InstallCoreFilterImageAccess();
             gp::GdiplusStartupInput input; // version 1, no callback, nothing suppressed
             int32_t result = gp::Ok;
             if (GdiPlusNotRunning() || g_libraryReferences.load() > 0) {
@@ -111,6 +114,19 @@ void StopGdiPlus() {
 }
 
 const std::string& GdiplusVersionText() { return t_session.gdiplusVersion; }
+
+namespace test {
+
+void ResetSessionState() {
+    if (t_session.token != 0) {
+        gp::GdiplusShutdown(t_session.token);
+        --g_libraryReferences;
+    }
+    t_session = SessionState{};
+    ResetEncoderList();
+}
+
+} // namespace test
 const std::string& PluginVersionText() { return t_session.pluginVersion; }
 
 } // namespace tavimo

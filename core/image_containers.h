@@ -54,8 +54,8 @@ void FlushCurrentPage(ImageId id, const std::string& formatName);
 // written to a new page file first, and only when that worked the old page image and file
 // go. Returns the target's identifier; 0 when the target is 0 or absent, or when the new
 // image is absent (a plain target is then released all the same). `status` is 0 on success,
-// 2 for absent images, else the page write's failure: the old page then stays current and
-// the new image is released.
+// 2 for absent images, 8 for a split container without a current page, else the page
+// write's failure: the old page then stays current and the new image is released.
 ImageId CommitPageChanges(ImageId target, ImageId newId, int32_t& status);
 ImageId CommitPageChanges(ImageId target, ImageId newId);
 

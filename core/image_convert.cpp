@@ -267,6 +267,10 @@ void PrepareImageForSave(ImageId id) {
                 // No factor lifts 0, a negative value or not-a-number to 0.5.
                 if (m > 0 && std::isfinite(m)) {
                     double factor = 1.0;
+                    if (0.5 / m > 100000.0) {
+                        // Too many steps of 0.1 to walk: take the step count at once.
+                        factor += 0.1 * std::ceil((0.5 / m - 1.0) / 0.1);
+                    }
                     while (static_cast<float>(factor * m) < 0.5f)
                         factor += 0.1;
                     SetResolution(id, static_cast<float>(h * factor),

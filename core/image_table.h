@@ -117,4 +117,12 @@ bool GdiPlusNotRunning();
 const std::string& GdiplusVersionText();
 const std::string& PluginVersionText();
 
+namespace test {
+
+// Forgets this thread's session: start count, token, versions and the encoder list, as in a
+// thread that never started GDI+. For tests that run one after another on one thread.
+void ResetSessionState();
+
+} // namespace test
+
 } // namespace tavimo

@@ -1,41 +1,32 @@
 #!/usr/bin/env bash
-# Builds the codec fuzz targets with clang (libFuzzer + AddressSanitizer + UBSan) in
-# build-fuzz/, generates small seed corpora, and runs each target for a bounded time.
+# Builds the fuzz targets of the image loader (bytes through GdipLoadImageFromStream, then
+# frames, LockBits and every encoder) and of the EXIF/TIFF tag reader with clang (libFuzzer +
+# AddressSanitizer + UBSan) in build-fuzz/, generates small seed corpora, and runs each
+# target for a bounded time.
 # A crash, leak or sanitizer report fails the run. FUZZ_SECONDS overrides the 30 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-30}
 out=build-fuzz
-mkdir -p "$out/obj" "$out/corpus/decoder" "$out/corpus/exif"
+mkdir -p "$out/corpus/stream" "$out/corpus/exif"
 
 if ! command -v clang++ >/dev/null; then
     echo "fuzz-short: clang++ is missing (scripts/install-deps.sh installs it)" >&2
     exit 1
 fi
 
-flags=(-std=c++20 -O1 -g -I. -fsanitize=fuzzer-no-link,address,undefined
-       -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-sources=(platform/gdiplus/codec_*.cpp platform/gdiplus/*_decoder.cpp
-         platform/gdiplus/*_encoder.cpp platform/gdiplus/exif.cpp platform/gdiplus/icc_*.cpp)
-libs=($(pkg-config --libs libpng libtiff-4 lcms2 zlib) -ljpeg -lgif)
-
-objects=()
-for src in "${sources[@]}"; do
-    obj="$out/obj/$(basename "${src%.cpp}").o"
-    if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ platform/gdiplus/codec_internal.h -nt "$obj" ]; then
-        clang++ "${flags[@]}" -c "$src" -o "$obj"
-    fi
-    objects+=("$obj")
-done
-for target in decoder exif; do
-    clang++ "${flags[@]}" -fsanitize=fuzzer tests/platform/gdiplus/fuzz/${target}_fuzz.cpp \
-        "${objects[@]}" "${libs[@]}" -o "$out/${target}_fuzz"
-done
+# The targets live in their own CMake project, which builds the libraries they need from
+# this tree with clang and the fuzzer and sanitizer instrumentation.
+sanitize="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+CC=clang CXX=clang++ cmake -S tests/platform/gdiplus/fuzz -B "$out/cmake" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS="-O1 -g $sanitize" \
+    -DCMAKE_CXX_FLAGS="-O1 -g $sanitize" >/dev/null
+cmake --build "$out/cmake" -j"${FUZZ_JOBS:-4}" --target stream_fuzz exif_fuzz >/dev/null
 
 # Seeds: one small file per format and flavour, written by ImageMagick.
 seed() { convert "$@" 2>/dev/null || true; }
-d=$out/corpus/decoder
+d=$out/corpus/stream
 if [ -z "$(ls -A "$d")" ]; then
     seed -size 9x7 gradient:red-blue BMP3:"$d/a.bmp"
     seed -size 9x7 gradient: -type palette -colors 16 -compress RLE BMP3:"$d/rle.bmp"
@@ -61,10 +52,10 @@ if [ -z "$(ls -A "$e")" ]; then
 fi
 
 status=0
-for target in decoder exif; do
+for target in stream exif; do
     echo "== fuzz $target (${seconds}s)"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=64 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$out/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$out/cmake/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -malloc_limit_mb=1536 \
         -max_len=65536 -print_final_stats=1 -artifact_prefix="$out/${target}-" \
         "$out/corpus/$target" 2>"$out/${target}.log" || { status=1; tail -60 "$out/${target}.log"; }
     grep -E "^stat::number_of_executed_units|^#[0-9]+.*DONE" "$out/${target}.log" | tail -2 || true

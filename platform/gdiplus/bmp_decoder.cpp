@@ -203,9 +203,11 @@ size_t decodeDib(Bytes header, Bytes bits, FrameData& frame, int32_t heightOverr
 
     bool fields = compression != BI_RGB;
     if (bitCount == 16 && !fields) {
+        // BI_RGB ignores any masks a V4/V5 header carries: 16-bit pixels are then 5-5-5.
         masks[0] = 0x7C00;
         masks[1] = 0x03E0;
         masks[2] = 0x001F;
+        masks[3] = 0;
         fields = true;
     }
 

@@ -11,6 +11,7 @@ namespace gp {
 namespace {
 
 std::atomic<MetafileReader> g_metafileReader{nullptr};
+std::atomic<int64_t> g_defaultMaxPixels{codec::kMaxPixels};
 
 uint32_t le32(std::span<const uint8_t> b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
@@ -105,7 +106,9 @@ ImageKind sniffImageKind(std::span<const uint8_t> b) {
     if (startsWith(b, {'G', 'I', 'F', '8', '7', 'a'}) ||
         startsWith(b, {'G', 'I', 'F', '8', '9', 'a'}))
         return ImageKind::Gif;
-    if (startsWith(b, {'I', 'I', 0x2A, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2A}))
+    // Classic TIFF, and BigTIFF (0x2B), which libtiff reads as well.
+    if (startsWith(b, {'I', 'I', 0x2A, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2A}) ||
+        startsWith(b, {'I', 'I', 0x2B, 0x00}) || startsWith(b, {'M', 'M', 0x00, 0x2B}))
         return ImageKind::Tiff;
     if (startsWith(b, {'B', 'M'}) && b.size() >= 18) {
         uint32_t headerSize = le32(b, 14);
@@ -155,7 +158,8 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     if (bytes.empty())
         return InvalidParameter;
     ImageKind kind = sniffImageKind(bytes);
-    codec::resetPixelAllowance(std::clamp<int64_t>(options.maxPixels, 0, codec::kMaxPixels));
+    const int64_t allowance = options.maxPixels > 0 ? options.maxPixels : g_defaultMaxPixels.load();
+    codec::resetPixelAllowance(std::min(allowance, codec::kMaxPixels));
     try {
         DecodedImage image;
         image.rawFormat = rawFormatOf(kind);
@@ -202,6 +206,14 @@ Status decodeImage(std::span<const uint8_t> bytes, DecodedImage& out,
     } catch (...) {
         return UnknownImageFormat;
     }
+}
+
+void setDefaultMaxPixels(int64_t pixels) {
+    g_defaultMaxPixels.store(pixels > 0 ? std::min(pixels, codec::kMaxPixels) : codec::kMaxPixels);
+}
+
+int64_t defaultMaxPixels() {
+    return g_defaultMaxPixels.load();
 }
 
 void setMetafileReader(MetafileReader reader) {

@@ -49,9 +49,15 @@ struct DecodeOptions {
 
     // The most pixels one decode may produce over all its frames together (an animation
     // composes every frame at full screen size). Content needing more fails with OutOfMemory
-    // before the memory is taken. The default, 2^30, is 4 GiB of 32-bit pixels.
-    int64_t maxPixels = int64_t(1) << 30;
+    // before the memory is taken. 0 takes the process-wide default (defaultMaxPixels).
+    int64_t maxPixels = 0;
 };
+
+// The pixel allowance of decodes that do not set their own: initially 2^30 (4 GiB of
+// 32-bit pixels). A value of 0 or less restores that; larger values are clamped to it.
+// Meant for hosts (and fuzzers) that must bound what a small file can make them allocate.
+void setDefaultMaxPixels(int64_t pixels);
+int64_t defaultMaxPixels();
 
 // Decodes every frame of `bytes` into `out` (rows top-down). Frames have the dimension of
 // their container: time for GIF, page for TIFF, zero GUID for single-frame formats. A

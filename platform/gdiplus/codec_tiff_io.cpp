@@ -24,8 +24,13 @@ tmsize_t writeProc(thandle_t h, void* buf, tmsize_t size) {
     if (!m->output || size < 0)
         return -1;
     uint64_t end = m->pos + uint64_t(size);
-    if (end > m->output->size())
-        m->output->resize(size_t(end));
+    // Called from inside libtiff: no exception may leave it.
+    try {
+        if (end > m->output->size())
+            m->output->resize(size_t(end));
+    } catch (...) {
+        return -1;
+    }
     std::memcpy(m->output->data() + m->pos, buf, size_t(size));
     m->pos = end;
     return size;

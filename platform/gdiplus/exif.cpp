@@ -120,8 +120,10 @@ struct Walker {
         std::vector<Entry> entries;
         readIfd(b, offset, entries);
         for (const Entry& e : entries) {
-            if (kind == 2 && has(e.tag))
-                continue; // interop ids collide with GPS ids; the first reading stays
+            // Interop ids up to 0x001E are GPS ids too; reading them would make them pass
+            // for GPS values.
+            if (kind == 2 && (e.tag <= 0x001E || has(e.tag)))
+                continue;
             if (capLayoutArrays && e.size > 65536 &&
                 (e.tag == 0x0111 || e.tag == 0x0117 || e.tag == 0x0144 || e.tag == 0x0145))
                 continue;

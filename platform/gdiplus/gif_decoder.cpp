@@ -187,6 +187,9 @@ void decodeGif(Bytes bytes, DecodedImage& out) {
         if (image.localMap.empty() && globalMap.empty())
             fail(); // no palette to read the indices through
     std::vector<PropertyItem> props = properties(gif, s);
+    size_t propertyBytes = 0;
+    for (const PropertyItem& item : props)
+        propertyBytes += item.value.size() + sizeof(PropertyItem);
     out.frameDimension = FrameDimensionTime;
 
     auto clip = [&](const Image& d, int64_t& x0, int64_t& y0, int64_t& x1, int64_t& y1) {
@@ -252,7 +255,9 @@ void decodeGif(Bytes bytes, DecodedImage& out) {
                     dst[x] = colors[index];
             }
         }
-        if (!takePixels(screenW * screenH))
+        // Every frame carries the whole delay list, so frames are charged for their
+        // properties too: a file of many tiny frames would otherwise grow quadratically.
+        if (!takePixels(screenW * screenH + int64_t(propertyBytes / 4) + 64))
             fail(OutOfMemory);
         FrameData frame = canvas;
         frame.properties = props;

@@ -12,9 +12,14 @@ namespace gp::codec {
 
 namespace {
 
+// Called from inside giflib: no exception may leave it; a short write fails the save.
 int writeToVector(GifFileType* gif, const GifByteType* data, int length) {
     auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
-    out->insert(out->end(), data, data + length);
+    try {
+        out->insert(out->end(), data, data + length);
+    } catch (...) {
+        return 0;
+    }
     return length;
 }
 

@@ -422,10 +422,19 @@ void fastSetAlpha32(const uint8_t* src, uint8_t* dst, int32_t n, const uint32_t*
         store32(dst + 4 * i, load32(src + 4 * i) | 0xFF000000u);
 }
 
+// round(c * a / 255) for two channels at once (red and blue in one word, green in
+// another): the (t + (t >> 8)) >> 8 form is exact for every 8-bit product, and without
+// table lookups the loop vectorises.
 void fastPremultiply32(const uint8_t* src, uint8_t* dst, int32_t n, const uint32_t*) {
-    const AlphaTables& t = alphaTables();
-    for (int32_t i = 0; i < n; ++i)
-        store32(dst + 4 * i, premultiplyPixel(load32(src + 4 * i), t));
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t p = load32(src + 4 * i);
+        const uint32_t a = p >> 24;
+        uint32_t rb = (p & 0x00FF00FFu) * a + 0x00800080u;
+        rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+        uint32_t g = ((p >> 8) & 0xFFu) * a + 0x80u;
+        g = ((g + (g >> 8)) >> 8) & 0xFFu;
+        store32(dst + 4 * i, a << 24 | g << 8 | rb);
+    }
 }
 
 void fastUnpremultiply32(const uint8_t* src, uint8_t* dst, int32_t n, const uint32_t*) {

@@ -140,6 +140,10 @@ void readImage(PngContext& c) {
     png_infop info = c.info;
     png_set_read_fn(png, &c.input, readFromMemory);
     png_set_user_limits(png, 0x7FFFFFF, 0x7FFFFFF);
+    // A chunk header may declare gigabytes: cap what one ancillary chunk may allocate, and
+    // how many of them are kept.
+    png_set_chunk_malloc_max(png, size_t(64) << 20);
+    png_set_chunk_cache_max(png, 1000);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
@@ -240,7 +244,27 @@ void readImage(PngContext& c) {
 
 } // namespace
 
+// Walks the chunk headers: a chunk that claims more bytes than the file holds makes the
+// file corrupt before libpng allocates a buffer of the claimed size for it.
+void checkChunkLengths(Bytes bytes) {
+    size_t pos = 8;
+    while (true) {
+        if (bytes.size() - pos < 12)
+            fail();
+        const uint32_t length = uint32_t(bytes[pos]) << 24 | uint32_t(bytes[pos + 1]) << 16 |
+                                uint32_t(bytes[pos + 2]) << 8 | bytes[pos + 3];
+        if (length > bytes.size() - pos - 12)
+            fail();
+        if (std::memcmp(bytes.data() + pos + 4, "IEND", 4) == 0)
+            return;
+        pos += 12 + size_t(length);
+    }
+}
+
 void decodePng(Bytes bytes, DecodedImage& out, const DecodeOptions& options) {
+    if (bytes.size() < 8)
+        fail();
+    checkChunkLengths(bytes);
     PngContext c;
     c.input.data = bytes;
     c.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorJump, quietWarning);

@@ -15,9 +15,17 @@ namespace gp::codec {
 
 namespace {
 
+// Called from inside libpng: no exception may leave it.
 void writeToVector(png_structp png, png_bytep data, size_t length) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
+    bool failed = false;
+    try {
+        out->insert(out->end(), data, data + length);
+    } catch (...) {
+        failed = true;
+    }
+    if (failed)
+        png_error(png, "out of memory");
 }
 void flushNothing(png_structp) {}
 void quietWarning(png_structp, png_const_charp) {}

@@ -241,7 +241,9 @@ bool buildAxis(double srcPos, double srcLen, int32_t bound0, int32_t bound1, dou
 
     const double widen = (highQuality(filter) && scale > 1.0) ? scale : 1.0;
     const double support = kernelRadius(filter) * widen;
-    m.taps = int(std::ceil(2.0 * support)) + 1;
+    // A window never needs more taps than the source has pixels, which bounds the tables
+    // of extreme shrinks (a whole image into one pixel).
+    m.taps = int(std::min<double>(std::ceil(2.0 * support) + 1, double(bound1 - bound0) + 1));
     m.start.resize(size_t(n));
     m.weights.assign(size_t(n) * size_t(m.taps), 0.0f);
     m.lo = bound1;
@@ -390,8 +392,8 @@ inline v4f fetch(const uint8_t* row, int32_t j, const ColorAdjust* adjust) {
 // Filters source row sy horizontally into out (one v4f per output pixel, B G R A,
 // premultiplied, 0..255). When the taps touch fewer pixels than the row holds (a strong
 // shrink with a fixed-width kernel) each tap converts its own pixel; otherwise the row is
-// converted once. Both orders give the same sums, tap by tap. The layout and the colour
-// changes are template parameters so that the pixel loops carry no dispatch.
+// converted once. Both add the taps in the same order, so they give the same sums. The layout and
+// the colour changes are template parameters so that the pixel loops carry no dispatch.
 template <PixelLayout L, bool Adjust>
 void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* out) {
     const AxisMap& m = c.x;
@@ -410,10 +412,17 @@ void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* o
             const int32_t start = m.start[size_t(k)];
             const int used = std::min<int32_t>(taps, m.hi - start);
             const float* w = &m.weights[size_t(k) * size_t(taps)];
-            v4f acc = {0, 0, 0, 0};
-            for (int t = 0; t < used; ++t)
-                acc += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
-            out[k] = acc;
+            v4f a0 = {0, 0, 0, 0}, a1 = a0, a2 = a0, a3 = a0;
+            int t = 0;
+            for (; t + 4 <= used; t += 4) {
+                a0 += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
+                a1 += fetch<L, Adjust>(sr, start + t + 1, adjust) * w[t + 1];
+                a2 += fetch<L, Adjust>(sr, start + t + 2, adjust) * w[t + 2];
+                a3 += fetch<L, Adjust>(sr, start + t + 3, adjust) * w[t + 3];
+            }
+            for (; t < used; ++t)
+                a0 += fetch<L, Adjust>(sr, start + t, adjust) * w[t];
+            out[k] = (a0 + a1) + (a2 + a3);
         }
         return;
     }
@@ -424,10 +433,18 @@ void filterRowT(const DrawContext& c, int32_t sy, std::vector<v4f>& srcF, v4f* o
         const int used = std::min<int32_t>(taps, m.hi - start);
         const v4f* src = &srcF[size_t(start - m.lo)];
         const float* w = &m.weights[size_t(k) * size_t(taps)];
-        v4f acc = {0, 0, 0, 0};
-        for (int t = 0; t < used; ++t)
-            acc += src[t] * w[t];
-        out[k] = acc;
+        // Four sums in flight: one chain of dependent additions would wait on each.
+        v4f a0 = {0, 0, 0, 0}, a1 = a0, a2 = a0, a3 = a0;
+        int t = 0;
+        for (; t + 4 <= used; t += 4) {
+            a0 += src[t] * w[t];
+            a1 += src[t + 1] * w[t + 1];
+            a2 += src[t + 2] * w[t + 2];
+            a3 += src[t + 3] * w[t + 3];
+        }
+        for (; t < used; ++t)
+            a0 += src[t] * w[t];
+        out[k] = (a0 + a1) + (a2 + a3);
     }
 }
 
@@ -488,6 +505,30 @@ template <PixelLayout L> inline uint32_t premultipliedAt(const uint8_t* row, int
     return L == PixelLayout::ARGB32 ? premultiply(p) : p;
 }
 
+// Pixels a and b of a row, premultiplied, widened to 16 bits (a in the low half). Two
+// neighbours of a 32-bpp row are one load; an opaque pair needs no premultiplying.
+template <PixelLayout L> inline __m128i pixelPair(const uint8_t* row, int32_t a, int32_t b) {
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (L != PixelLayout::RGB24) {
+        if (b == a + 1) {
+            __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * size_t(a)));
+            if constexpr (L == PixelLayout::RGB32)
+                pair = _mm_or_si128(pair, _mm_set1_epi32(int(0xFF000000u)));
+            if constexpr (L == PixelLayout::ARGB32) {
+                const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_or_si128(pair, _mm_set1_epi32(0x00FFFFFF)), _mm_set1_epi32(-1)));
+                if ((opaque & 0xFF) == 0xFF)
+                    return _mm_unpacklo_epi8(pair, zero);
+            } else {
+                return _mm_unpacklo_epi8(pair, zero);
+            }
+        }
+    }
+    return _mm_unpacklo_epi8(
+        _mm_set_epi32(0, 0, int(premultipliedAt<L>(row, b)), int(premultipliedAt<L>(row, a))),
+        zero);
+}
+
 template <PixelLayout L>
 void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
                        int32_t y0, int32_t y1) {
@@ -504,12 +545,7 @@ void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const Bilin
         for (int32_t k = 0; k < n; ++k) {
             const int32_t a = tx.i0[size_t(k)], b = tx.i1[size_t(k)];
             const int16_t wx = int16_t(tx.w1[size_t(k)]);
-            __m128i top = _mm_unpacklo_epi8(
-                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r0, b)), int(premultipliedAt<L>(r0, a))),
-                zero);
-            __m128i bot = _mm_unpacklo_epi8(
-                _mm_set_epi32(0, 0, int(premultipliedAt<L>(r1, b)), int(premultipliedAt<L>(r1, a))),
-                zero);
+            __m128i top = pixelPair<L>(r0, a, b), bot = pixelPair<L>(r1, a, b);
             __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, iwyv), _mm_mullo_epi16(bot, wyv));
             v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
             const int16_t iwx = int16_t(256 - wx);

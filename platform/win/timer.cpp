@@ -31,7 +31,7 @@ void dispatchDueTimers() {
     std::sort(due.begin(), due.end());
     for (const auto& [dueMs, serial] : due) {
         auto it = std::find_if(state.timers.begin(), state.timers.end(),
-                               [serial](const TimerRecord& t) { return t.serial == serial; });
+                               [wanted = serial](const TimerRecord& t) { return t.serial == wanted; });
         if (it == state.timers.end())
             continue; // killed or replaced by an earlier handler
         // The next tick counts from now, so a late loop gets no backlog.

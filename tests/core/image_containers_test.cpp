@@ -328,6 +328,29 @@ TEST_F(ImageContainers, FailedPageWriteKeepsTheOldPageAndReportsIt) {
     expectNoPageFilesAfterRelease();
 }
 
+TEST_F(ImageContainers, PagesThatWereNeverWritten) {
+    // No page file can be made at all: nothing stays registered.
+    const std::string tmp = std::getenv("tmp");
+    setenv("tmp", "/nonexistent-tavimo-folder/", 1);
+    ImageId id = 123;
+    EXPECT_EQ(testing::loadContainerStream(id, m_gif), UnknownImageFormat);
+    setenv("tmp", tmp.c_str(), 1);
+    EXPECT_EQ(id, 0);
+    for (const ImageRecord& entry : imageTable())
+        EXPECT_EQ(entry.ImageId, 0);
+
+    // A page whose write failed has no file: selecting it answers 1 and shows nothing.
+    ASSERT_EQ(testing::loadContainerStream(id, m_tiff), OK);
+    ImageRecord* r = FindImageRecord(id);
+    win::deleteFileQuietly(r->PageFiles[1]);
+    r->PageFiles[1].clear();
+    EXPECT_EQ(SelectTiffPage(id, 1), GenericError);
+    EXPECT_EQ(GetGdiImage(id), 0u);
+    ASSERT_EQ(SelectTiffPage(id, 2), OK);
+    EXPECT_EQ(pageSize(id), "8x16");
+    expectNoPageFilesAfterRelease();
+}
+
 TEST_F(ImageContainers, EditOfInPlaceContainerLeavesThePlainPage) {
     for (const std::string& path : {m_gif, m_tiff}) {
         ImageId id = 0;

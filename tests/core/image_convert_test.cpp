@@ -4,6 +4,7 @@
 #include "core/image_metadata.h"
 #include "core/quennet_status.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/gdiplus/session.h"
 #include "tests/support/core_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,11 @@ TEST_F(ImageConvert, Failures) {
     EXPECT_EQ(ConvertPixelFormat(empty, gp::PixelFormat32bppARGB, true, none), GenericError);
     ImageId id = colourImage();
     EXPECT_EQ(ConvertPixelFormat(id, 0, true, none), InvalidParameter);
+    // A failing read of the pixels frees the buffer (the sanitizer build sees a leak
+    // otherwise) and leaves the image as it was.
+    gp::test::FailNext(gp::FaultPoint::Lock, 1, gp::Win32Error);
+    EXPECT_EQ(ConvertPixelFormat(id, gp::PixelFormat32bppARGB, false, none), Win32Error);
+    EXPECT_EQ(ImagePixelFormat(id), gp::PixelFormat24bppRGB);
     EXPECT_EQ(none, 0);
     EXPECT_EQ(liveEntries(), 2);
 }
@@ -156,6 +162,14 @@ TEST_F(ImageConvert, PrepareImageForSaveRaisesTinyResolutionsAndDropsTimeZoneTag
     EXPECT_NEAR(y, 0.75f, 1e-5);
     EXPECT_TRUE(FindImageRecord(id)->Modified);
     EXPECT_FALSE(CreatePropertyItem(id, 0x882A));
+
+    // A vanishing resolution does not walk billions of steps.
+    ImageId tiny = colourImage();
+    ASSERT_EQ(gp::GdipBitmapSetResolution(GetGdiImage(tiny), 1e-12f, 1e-12f), gp::Ok);
+    PrepareImageForSave(tiny);
+    GetImageHorizontalResolution(tiny, x);
+    EXPECT_GE(x, 0.5f);
+    EXPECT_LT(x, 0.51f);
 
     // Ordinary resolutions are left alone.
     ImageId plain = colourImage();

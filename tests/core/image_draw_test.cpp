@@ -1,3 +1,4 @@
+#include "core/filter_access.h"
 #include "core/image_draw.h"
 #include "core/image_info.h"
 #include "core/quennet_status.h"
@@ -129,6 +130,24 @@ TEST_F(Draw, HBitmapOfAnImage) {
     EXPECT_TRUE(win::DeleteObject(bitmap));
     EXPECT_EQ(CreateHBitmapFromImage(999, bitmap, 0), InvalidParameter);
     EXPECT_EQ(bitmap, 0u);
+}
+
+} // namespace
+
+namespace {
+
+using FilterEngine = tavimo::testing::CoreSessionTest;
+
+TEST_F(FilterEngine, ApplyFilterReachesTheTableAfterStart) {
+    using namespace tavimo;
+    ImageId id = tavimo::testing::registerBitmap(2, 1, gp::PixelFormat24bppRGB,
+                                                 {10, 20, 30, 200, 100, 0, 0, 0});
+    FilterRect all{0, 0, 2, 1};
+    double result = 0;
+    ASSERT_EQ(ApplyFilter(2, id, 0, all, 0, 0, 0, 0, 0, 0, result), gp::Ok);
+    std::vector<uint32_t> px = tavimo::testing::readArgb(id);
+    EXPECT_EQ(px[0], 0xFFE1EBF5u); // 255 - 30, 255 - 20, 255 - 10
+    EXPECT_TRUE(FindImageRecord(id)->Modified);
 }
 
 } // namespace

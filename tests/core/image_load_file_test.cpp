@@ -233,6 +233,26 @@ TEST_F(LoadFile, WithoutALoaderThePluginStatusComesBack) {
     EXPECT_EQ(ImageTableCount(), 0);
 }
 
+TEST_F(LoadFile, APluginThatCannotReadTheFileIsFollowedByGdiplus) {
+    if (!tavimo::testing::haveConvert())
+        GTEST_SKIP() << "ImageMagick convert is not installed";
+    // The plug-in takes the content for a TIFF but loads nothing.
+    tavimo::test_support::FakePlugin fake;
+    fake.setResult("KELVRA_GetFileTypeU", 18);
+    fake.setResult("KELVRA_GetFIFFromFilenameU", -1);
+    fake.install();
+    restartWithVersion("");
+    ASSERT_TRUE(PluginAvailable());
+    ImageId id = 0;
+    ASSERT_EQ(LoadImageFromFile(id, png(), false, false, true, 0, true, true), OK);
+    EXPECT_GE(fake.callCount("KELVRA_LoadU"), 1);
+    EXPECT_EQ(GetImageSourceKind(id), SourceKindFile);
+    EXPECT_EQ(GetImageFormatName(id), "PNG");
+    // Nobody reads it: the plug-in's "cannot read" comes back.
+    EXPECT_EQ(LoadImageFromFile(id, garbage(), false, false, true, 0, true, true), OutOfMemory);
+    EXPECT_EQ(id, 0);
+}
+
 using LoadStream = CoreSessionTest;
 
 TEST_F(LoadStream, LoadsFromThePositionAndRegistersKindZero) {

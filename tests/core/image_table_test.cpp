@@ -239,9 +239,15 @@ TEST_F(ImageTable, PluginHandlesAreClosedByKind) {
 
 class GdiPlusSession : public ::testing::Test {
 protected:
-    void SetUp() override { gp::test::ResetSession(); }
+    void SetUp() override {
+        tavimo::test::ResetSessionState();
+        gp::test::ResetSession();
+        tavimo::test::SetPluginAbsent(true); // a built libkelvra.so must not answer here
+    }
     void TearDown() override {
         ReleaseAllImages();
+        tavimo::test::SetPluginAbsent(false);
+        tavimo::test::ResetSessionState();
         gp::test::ResetSession();
     }
 };
@@ -313,6 +319,7 @@ namespace {
 using namespace tavimo;
 
 TEST(EncoderList, StartBuildsItAndKeysCompareWithoutCase) {
+    tavimo::test::ResetSessionState();
     gp::test::ResetSession();
     EXPECT_EQ(FindEncoder("*.png"), -1); // never built on this thread
     ASSERT_TRUE(StartGdiPlus());
@@ -328,6 +335,7 @@ TEST(EncoderList, StartBuildsItAndKeysCompareWithoutCase) {
     EXPECT_FALSE(clsid.isZero());
     EXPECT_FALSE(GetEncoderClsid(clsid, 5));
     StopGdiPlus();
+    tavimo::test::ResetSessionState();
     gp::test::ResetSession();
 }
 

@@ -1,10 +1,13 @@
 // The bridge over the real codec plug-in, on files written by ImageMagick and by the
 // plug-in itself, and the same loads without the plug-in.
 
+#include "core/image_convert.h"
 #include "core/image_info.h"
 #include "core/image_load.h"
 #include "core/image_metadata.h"
+#include "core/image_save.h"
 #include "core/plugin.h"
+#include "core/image_containers.h"
 #include "core/plugin_bridge.h"
 #include "core/plugin_metadata.h"
 #include "platform/win/module_version.h"
@@ -245,17 +248,93 @@ TEST_F(PluginBridgeFiles, ImagesWithoutIptcCountNone) {
     });
 }
 
-TEST_F(PluginBridgeFiles, MultiPageTiffsAreLeftToGdiPlusForNow) {
+TEST_F(PluginBridgeFiles, MultiPageTiffsBecomePageContainersKeptInPlace) {
     std::string path = m_dir.file("pages.tif");
     ASSERT_TRUE(testing::runConvert("-size 8x4 xc:red -size 8x6 xc:lime " + path));
     session(true, [&] {
         ImageId id = 0;
-        EXPECT_EQ(LoadThroughPlugin(id, path, false, true, true), UnknownImageFormat);
-        EXPECT_EQ(id, 0);
-        ASSERT_EQ(loadFile(id, path), OK);
+        ASSERT_EQ(LoadThroughPlugin(id, path, false, true, true), OK);
+        int32_t pages = 0;
+        EXPECT_EQ(GetTiffPageCount(id, pages), OK);
+        EXPECT_EQ(pages, 2);
         EXPECT_EQ(GetImageFormatName(id), "TIFF");
+        ASSERT_EQ(SelectTiffPage(id, 1), OK);
+        uint32_t height = 0;
+        EXPECT_EQ(gp::GdipGetImageHeight(GetGdiImage(id), &height), gp::Ok);
+        EXPECT_EQ(height, 6u);
         ReleaseImage(id);
     });
+}
+
+TEST_F(PluginBridgeFiles, GreyJpegSavesThroughThePluginKeepTagsAndResolution) {
+    std::string path = m_dir.file("grey.jpg");
+    session(true, [&] {
+        ImageId id = testing::registerBitmap(16, 8, 0x30803);
+        ASSERT_NE(id, 0);
+        gp::Palette grey;
+        for (uint32_t i = 0; i < 256; ++i)
+            grey.entries.push_back(0xFF000000u | i * 0x010101u);
+        ASSERT_EQ(WriteImagePalette(id, grey), OK);
+        ASSERT_TRUE(IsGreyPalette(id));
+        ASSERT_EQ(SetAsciiTag(id, 0x013B, "Someone", false), OK);
+        ASSERT_EQ(SetResolution(id, 300, 300, true), OK);
+        ASSERT_EQ(SaveAsJpeg(id, path, 90, 0, false), OK);
+        ReleaseImage(id);
+    });
+    // Read back by an independent reader.
+    std::string out;
+    FILE* pipe =
+        popen(("identify -format '%[EXIF:Artist]|%x' " + path + " 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    pclose(pipe);
+    EXPECT_EQ(out.substr(0, out.find('|')), "Someone");
+    EXPECT_NE(out.find("300"), std::string::npos) << out;
+}
+
+int32_t ignoreSelection(ImageId, int32_t) {
+    return OK;
+}
+
+TEST_F(PluginBridgeFiles, SplitPagesOfARealTiffAreReadableFiles) {
+    std::string path = m_dir.file("pages.tif");
+    ASSERT_TRUE(testing::runConvert(
+        "-size 8x4 xc:red -size 8x6 xc:lime -size 16x8 xc:blue -compress LZW " + path));
+    std::vector<std::string> files;
+    session(true, [&] {
+        SetPluginPageSelectors(ignoreSelection, ignoreSelection);
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, path, false, false, true), OK);
+        const ImageRecord* r = FindImageRecord(id);
+        ASSERT_TRUE(r);
+        ASSERT_EQ(r->PageCount, 3);
+        files = r->PageFiles;
+        struct Expected {
+            const char* size;
+            const char* topLeft;
+        } expected[] = {{"8x4", "(255,0,0"}, {"8x6", "(0,255,0"}, {"16x8", "(0,0,255"}};
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(i);
+            std::string out;
+            FILE* pipe =
+                popen(("convert " + files[i] + " -format '%wx%h %[pixel:p{0,0}]' info: 2>/dev/null")
+                          .c_str(),
+                      "r");
+            ASSERT_NE(pipe, nullptr);
+            char buffer[256];
+            while (fgets(buffer, sizeof buffer, pipe))
+                out += buffer;
+            pclose(pipe);
+            EXPECT_EQ(out.substr(0, out.find(' ')), expected[i].size);
+            EXPECT_NE(out.find(expected[i].topLeft), std::string::npos) << out;
+        }
+        ReleaseImage(id);
+        SetPluginPageSelectors(SelectTiffPage, SelectGifFrame);
+    });
+    for (const std::string& file : files)
+        EXPECT_FALSE(std::filesystem::exists(file)) << "page files go with the container";
 }
 
 } // namespace

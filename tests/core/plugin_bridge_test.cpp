@@ -4,6 +4,7 @@
 #include "core/image_info.h"
 #include "core/image_metadata.h"
 #include "core/plugin.h"
+#include "core/image_containers.h"
 #include "core/plugin_bridge.h"
 #include "core/plugin_metadata.h"
 #include "platform/gdiplus/session.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -55,6 +57,7 @@ struct Scene {
     int32_t pageCount = 0;
     KelvraBitmap converted32 = 0;
     std::map<uint32_t, FakeBitmap> bitmaps;
+    std::vector<KelvraBitmap> pages; // what LockPage gives for each index
     std::map<int32_t, std::vector<FakeTag>> tags;
     // Tags made by CreateTag: their fields as last set.
     std::map<KelvraTag, FakeTag> made;
@@ -97,6 +100,14 @@ void script(FakePlugin& fake) {
         return t_scene->multiResult;
     };
     t.KELVRA_GetPageCount = [](KelvraMultiBitmap) { return t_scene->pageCount; };
+    t.KELVRA_LockPage = [](KelvraMultiBitmap, int32_t index) -> KelvraBitmap {
+        t_scene->log.push_back("lock " + std::to_string(index));
+        return static_cast<size_t>(index) < t_scene->pages.size() ? t_scene->pages[index] : 0;
+    };
+    t.KELVRA_UnlockPage = [](KelvraMultiBitmap, KelvraBitmap page, int32_t) {
+        t_scene->log.push_back("unlock " + std::to_string(page));
+        return 1;
+    };
     t.KELVRA_CloseMultiBitmap = [](KelvraMultiBitmap, int32_t) {
         t_scene->log.push_back("close multi");
         return 1;
@@ -603,6 +614,116 @@ TEST(PluginBridge, IptcValuesReadAsText) {
         ASSERT_EQ(GetIptcTagValue(id, 2, text), OK);
         EXPECT_EQ(text, " 4");
         EXPECT_EQ(GetIptcTagValue(id, 3, text), PropertyNotFound);
+    });
+}
+
+thread_local std::vector<std::pair<ImageId, int32_t>> t_selected;
+
+int32_t recordSelection(ImageId id, int32_t index) {
+    t_selected.emplace_back(id, index);
+    return OK;
+}
+
+// A three-page TIFF whose pages are 24-bit bitmaps 21, 22 and 23.
+void scriptPages(Scene& scene, int32_t pages) {
+    scene.contentCode = scene.nameCode = KELVRA_FIF_TIFF;
+    scene.fileResult = 5;
+    scene.multiResult = 7;
+    scene.pageCount = pages;
+    for (int32_t i = 0; i < pages; ++i) {
+        KelvraBitmap page = 21 + i;
+        scene.pages.push_back(page);
+        scene.bitmaps[page] = makeBitmap(4, 2 + i, 24);
+    }
+}
+
+struct SelectorsSet {
+    SelectorsSet() {
+        t_selected.clear();
+        SetPluginPageSelectors(recordSelection, recordSelection);
+    }
+    ~SelectorsSet() { SetPluginPageSelectors(SelectTiffPage, SelectGifFrame); }
+};
+
+TEST(PluginBridge, WithoutAPageSelectorMultiPageFilesGoToGdiPlus) {
+    SetPluginPageSelectors(nullptr, nullptr);
+    scenario(true, [](Scene& scene) {
+        scriptPages(scene, 3);
+        ImageId id = 0;
+        EXPECT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, true, true), UnknownImageFormat);
+        EXPECT_TRUE(logged(scene, "close multi"));
+        EXPECT_TRUE(logged(scene, "close file"));
+        EXPECT_EQ(ImageTableCount(), 0);
+    });
+    SetPluginPageSelectors(SelectTiffPage, SelectGifFrame);
+}
+
+TEST(PluginBridge, PagesInPlaceKeepTheOpenMultiPageBitmap) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 3);
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, true, true), OK);
+        const ImageRecord* r = FindImageRecord(id);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->SourceKind, SourceKindPlugin);
+        EXPECT_TRUE(r->IsTiffContainer);
+        EXPECT_TRUE(r->PagesInPlace);
+        EXPECT_EQ(r->PageCount, 3);
+        EXPECT_EQ(r->PageImageIds.size(), 3u);
+        EXPECT_EQ(r->PluginHandle, 7u);
+        EXPECT_EQ(r->PluginFileHandle, 5u);
+        EXPECT_EQ(r->FormatName, "TIFF");
+        EXPECT_EQ(r->SourcePath, "/tmp/a.tif");
+        ASSERT_EQ(t_selected.size(), 1u);
+        EXPECT_EQ(t_selected[0], std::make_pair(id, 0));
+        EXPECT_FALSE(logged(scene, "close multi"));
+        EXPECT_FALSE(logged(scene, "lock 0")) << "pages are locked when they are shown";
+        ReleaseImage(id);
+        EXPECT_TRUE(logged(scene, "close multi"));
+        EXPECT_TRUE(logged(scene, "close file"));
+    });
+}
+
+TEST(PluginBridge, SplitPagesAreWrittenToPageFiles) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 2);
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, false, true), OK);
+        const ImageRecord* r = FindImageRecord(id);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->SourceKind, SourceKindGdiImage);
+        EXPECT_FALSE(r->PagesInPlace);
+        ASSERT_EQ(r->PageFiles.size(), 2u);
+        std::vector<std::string> files = r->PageFiles;
+        for (const std::string& file : files) {
+            ASSERT_FALSE(file.empty());
+            EXPECT_GT(std::filesystem::file_size(file), 8u) << "a TIFF page was written";
+        }
+        EXPECT_TRUE(logged(scene, "unlock 21"));
+        EXPECT_TRUE(logged(scene, "unlock 22"));
+        EXPECT_TRUE(logged(scene, "close multi"));
+        ASSERT_EQ(t_selected.size(), 1u);
+        EXPECT_EQ(t_selected[0].second, 0);
+        EXPECT_EQ(ImageTableCount(), 1) << "the page images are released after writing";
+        ReleaseImage(id);
+        for (const std::string& file : files)
+            EXPECT_FALSE(std::filesystem::exists(file));
+    });
+}
+
+TEST(PluginBridge, ASplitContainerWhoseLastPageFailsIsReleased) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 2);
+        scene.pages[1] = 0; // the last page cannot be locked
+        ImageId id = 0;
+        EXPECT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, false, true), GenericError);
+        EXPECT_EQ(id, 0);
+        EXPECT_EQ(ImageTableCount(), 0);
+        EXPECT_TRUE(logged(scene, "unlock 21"));
+        EXPECT_TRUE(logged(scene, "close file")) << "released with the container";
     });
 }
 

@@ -13,12 +13,16 @@ namespace tavimo::testing {
 
 void CoreSessionTest::SetUp() {
     gp::test::ResetSession();
+    m_noPlugin = std::make_unique<test_support::FakePlugin>();
+    m_noPlugin->setVersion("0");
+    m_noPlugin->install();
     ASSERT_TRUE(StartGdiPlus());
 }
 
 void CoreSessionTest::TearDown() {
     StopGdiPlus();
     gp::test::ResetSession();
+    m_noPlugin.reset();
     if (!m_folder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_folder, ec);
@@ -29,6 +33,14 @@ void CoreSessionTest::restartWithVersion(const std::string& versionText) {
     StopGdiPlus();
     gp::test::ResetSession();
     gp::test::SetVersionText(versionText);
+    ASSERT_TRUE(StartGdiPlus());
+}
+
+void CoreSessionTest::useRealPlugin() {
+    StopGdiPlus();
+    m_noPlugin->uninstall();
+    tavimo::test::ResetSessionState();
+    gp::test::ResetSession();
     ASSERT_TRUE(StartGdiPlus());
 }
 

@@ -5,17 +5,20 @@
 
 #include "core/image_table.h"
 #include "platform/gdiplus/types.h"
+#include "tests/support/core_fake_plugin.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tavimo::testing {
 
 // Starts the core's GDI+ session (optionally with another layer version text) and leaves
-// an empty table and a reset layer behind.
+// an empty table and a reset layer behind. The codec plug-in counts as absent (a stand-in
+// reporting version 0 hides a built one), so loads take the GDI+ and picture paths.
 class CoreSessionTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -24,9 +27,13 @@ protected:
     void restartWithVersion(const std::string& versionText);
     // A file path in a fresh folder deleted after the test.
     std::string tempPath(const std::string& name);
+    // Drops the stand-in that hides the plug-in and restarts the session, so the built
+    // libkelvra.so (when there is one) answers.
+    void useRealPlugin();
 
 private:
     std::string m_folder;
+    std::unique_ptr<test_support::FakePlugin> m_noPlugin;
 };
 
 // A bitmap of the format whose owned store holds `pixels` (rows of the layer's own

@@ -70,21 +70,21 @@ bool runConvert(const std::string& arguments) {
 }
 
 std::vector<uint8_t> magickEncode(const Rgba& pattern, const std::string& options,
-                                  const std::string& outputSpec) {
+                                  const std::string& outputTarget) {
     std::string raw = nextName(".rgba");
     if (!writeBytes(raw, pattern.pixels))
         return {};
     std::string out = nextName("");
-    // The output spec names a format prefix ("BMP3:"); put the file name after it.
-    std::string spec = outputSpec;
-    auto colon = spec.find(':');
+    // The output target names a format prefix ("BMP3:"); put the file name after it.
+    std::string format = outputTarget;
+    auto colon = format.find(':');
     std::string target =
-        colon == std::string::npos ? out + "." + spec : spec.substr(0, colon + 1) + out;
+        colon == std::string::npos ? out + "." + format : format.substr(0, colon + 1) + out;
     std::string size = std::to_string(pattern.width) + "x" + std::to_string(pattern.height);
     if (!runConvert("-size " + size + " -depth 8 rgba:" + quoteArg(raw) + " " + options + " " +
                     quoteArg(target)))
         return {};
-    std::string path = colon == std::string::npos ? out + "." + spec : out;
+    std::string path = colon == std::string::npos ? out + "." + format : out;
     return readBytes(path);
 }
 

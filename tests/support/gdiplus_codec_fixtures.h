@@ -35,10 +35,10 @@ bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Runs `convert <arguments>` (a shell command line); true on exit status 0.
 bool runConvert(const std::string& arguments);
 
-// Writes `pattern` as a raw RGBA file and converts it with `options` into `outputSpec`
+// Writes `pattern` as a raw RGBA file and converts it with `options` into `outputTarget`
 // (for example "-type palette BMP3:x.bmp"); returns the file bytes (empty on failure).
 std::vector<uint8_t> magickEncode(const Rgba& pattern, const std::string& options,
-                                  const std::string& outputSpec);
+                                  const std::string& outputTarget);
 
 // Decodes `bytes` (with `inputPrefix` such as "gif:" when needed) with ImageMagick into
 // 8-bit RGBA; the frame `frame` of multi-frame files. False when ImageMagick fails.

@@ -36,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Fixture {
     gp::GpImage image = 0;
+    gp::GpImage pargb = 0; // the same pixels premultiplied, as the viewer keeps for speed
     win::HDC dc = 0;
     win::HBITMAP bmp = 0;
     gp::GpGraphics graphics = 0;
@@ -52,6 +53,10 @@ struct Fixture {
                 row[x] = 0xFF000000u | ((x * 255 / kSrcW) << 16) | ((y * 255 / kSrcH) << 8) |
                          (rng() & 0xFF);
         }
+        gp::GdipCreateBitmapFromScan0(kSrcW, kSrcH, 0, gp::PixelFormat32bppPARGB, nullptr, &pargb);
+        gp::Frame& p = gp::findBitmap(pargb)->active();
+        for (int32_t y = 0; y < kSrcH; ++y)
+            std::memcpy(p.row(y), f.row(y), size_t(kSrcW) * 4); // opaque: the same bytes
         dc = win::CreateCompatibleDC(0);
         bmp = win::CreateCompatibleBitmap(dc, kDstW, kDstH);
         win::SelectObject(dc, bmp);
@@ -150,15 +155,16 @@ void BM_Memcpy1920x1080(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy1920x1080)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Args: interpolation mode, threads.
+// Args: interpolation mode, threads, source premultiplied (1) or straight (0).
 void BM_DrawFit(benchmark::State& state) {
     Fixture& fx = fixture();
+    const gp::GpImage image = state.range(2) ? fx.pargb : fx.image;
     gp::setResampleThreads(int(state.range(1)));
     gp::GdipSetInterpolationMode(fx.graphics, gp::InterpolationMode(state.range(0)));
     double total = 0;
     for (auto _ : state) {
         auto a = Clock::now();
-        gp::GdipDrawImageRectI(fx.graphics, fx.image, 0, 0, kFitW, kFitH);
+        gp::GdipDrawImageRectI(fx.graphics, image, 0, 0, kFitW, kFitH);
         double s = std::chrono::duration<double>(Clock::now() - a).count();
         total += s;
         state.SetIterationTime(s);
@@ -198,7 +204,14 @@ void modes(benchmark::internal::Benchmark* b) {
             b->Args({mode, threads});
 }
 
-BENCHMARK(BM_DrawFit)->Apply(modes)->UseManualTime()->Unit(benchmark::kMillisecond);
+void fitModes(benchmark::internal::Benchmark* b) {
+    for (int premultiplied : {0, 1})
+        for (int threads : {1, 8})
+            for (int mode = 0; mode <= 7; ++mode)
+                b->Args({mode, threads, premultiplied});
+}
+
+BENCHMARK(BM_DrawFit)->Apply(fitModes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawScroll)->Apply(modes)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -158,6 +158,21 @@ TEST(BmpDecoder, ExpandsRle4RunsAbsoluteRunsAndDeltas) {
 namespace gp {
 namespace {
 
+TEST(DecodeLimits, TheProcessDefaultBoundsDecodesThatSetNoLimit) {
+    FrameData frame = test::makeFrame(test::makePattern(64, 64), PixelFormat24bppRGB);
+    std::vector<uint8_t> png;
+    ASSERT_EQ(encodeImage(test::encoderFor("PNG"), frame, nullptr, png), Ok);
+    DecodedImage image;
+    setDefaultMaxPixels(1000);
+    EXPECT_EQ(decodeImage(png, image), OutOfMemory);
+    DecodeOptions own;
+    own.maxPixels = 4096;
+    EXPECT_EQ(decodeImage(png, image, own), Ok);
+    setDefaultMaxPixels(0);
+    EXPECT_EQ(defaultMaxPixels(), int64_t(1) << 30);
+    EXPECT_EQ(decodeImage(png, image), Ok);
+}
+
 // Every input that once broke the fuzz targets decodes to a status without faults.
 TEST(FuzzRegressions, DecodeWithoutFaults) {
     const char* root = std::getenv("TAVIMO_SOURCE_DIR");

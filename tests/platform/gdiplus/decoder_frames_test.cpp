@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
 namespace gp {
 namespace {
 
@@ -94,6 +96,62 @@ TEST(TiffPages, EveryPageIsAFrameWithItsOwnSizeAndTags) {
     const PropertyItem* width = codec::findItem(image.frames[1].properties, 0x0100);
     ASSERT_NE(width, nullptr);
     EXPECT_EQ(width->value[0], 12);
+}
+
+} // namespace
+} // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(TiffPages, BigTiffIsReadToo) {
+    const std::string path = test::scratchDir() + "/big.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w8");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 9u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 7u);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    uint8_t row[9];
+    for (uint32_t y = 0; y < 7; ++y) {
+        for (int x = 0; x < 9; ++x)
+            row[x] = uint8_t(x * 20 + y);
+        TIFFWriteScanline(tif, row, y, 0);
+    }
+    TIFFClose(tif);
+    std::vector<uint8_t> bytes = test::readBytes(path);
+    ASSERT_EQ(bytes.at(2), 0x2B);
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(bytes, image), Ok);
+    const FrameData& f = image.frames[0];
+    EXPECT_EQ(f.format, PixelFormat8bppIndexed);
+    EXPECT_EQ(f.pixels[size_t(6) * f.stride + 8], 8 * 20 + 6);
+}
+
+} // namespace
+} // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(GifAnimation, ManyFramesAreRefusedBeforeTheyExhaustMemory) {
+    // 1x1 screen, 20000 one-pixel frames: each frame would carry 80 KB of delays.
+    std::vector<uint8_t> gif = {'G',  'I', 'F', '8', '9', 'a', 1,   0,   1,  0,
+                                0x80, 0,   0,   0,   0,   0,   255, 255, 255};
+    for (int i = 0; i < 20000; ++i)
+        gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0});
+    gif.push_back(0x3B);
+    DecodedImage image;
+    DecodeOptions options;
+    options.maxPixels = int64_t(1) << 26;
+    EXPECT_EQ(decodeImage(gif, image, options), OutOfMemory);
+    // A few hundred frames decode.
+    gif.resize(19 + 300 * 15);
+    gif.push_back(0x3B);
+    ASSERT_EQ(decodeImage(gif, image, options), Ok);
+    EXPECT_EQ(image.frames.size(), 300u);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 // Our decoders against ImageMagick: files ImageMagick writes are decoded by both, pixel by
 // pixel, exactly for lossless formats and within a bound for JPEG.
 
-#include "platform/gdiplus/codec_internal.h"
 #include "platform/gdiplus/codec_registry.h"
-#include "tests/support/gdiplus_codec_fixtures.h"
+#include "tests/platform/gdiplus/codec_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -12,38 +11,8 @@
 namespace gp {
 namespace {
 
-test::Rgba toRgba(const FrameData& f) {
-    test::Rgba out;
-    out.width = f.width;
-    out.height = f.height;
-    out.pixels.resize(size_t(f.width) * size_t(f.height) * 4);
-    std::vector<uint8_t> bgra(size_t(f.width) * 4);
-    for (int y = 0; y < f.height; ++y) {
-        codec::rowToBgra(f, y, bgra.data());
-        for (int x = 0; x < f.width; ++x) {
-            uint8_t* p = out.at(x, y);
-            p[0] = bgra[4 * x + 2];
-            p[1] = bgra[4 * x + 1];
-            p[2] = bgra[4 * x];
-            p[3] = bgra[4 * x + 3];
-        }
-    }
-    return out;
-}
-
-// Largest channel difference; fully transparent pixels compare on alpha only.
-int maxDifference(const test::Rgba& a, const test::Rgba& b) {
-    if (a.width != b.width || a.height != b.height)
-        return 1000;
-    int worst = 0;
-    for (size_t i = 0; i < a.pixels.size(); i += 4) {
-        int channels = a.pixels[i + 3] == 0 && b.pixels[i + 3] == 0 ? 0 : 3;
-        for (int c = 0; c < channels; ++c)
-            worst = std::max(worst, std::abs(int(a.pixels[i + c]) - int(b.pixels[i + c])));
-        worst = std::max(worst, std::abs(int(a.pixels[i + 3]) - int(b.pixels[i + 3])));
-    }
-    return worst;
-}
+using test::maxDifference;
+using test::toRgba;
 
 struct Case {
     const char* name;

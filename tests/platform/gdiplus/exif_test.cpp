@@ -320,3 +320,68 @@ TEST(Icm, CmykJpegsGoThroughTheirCmykProfile) {
 
 } // namespace
 } // namespace gp
+
+namespace gp {
+namespace {
+
+TEST(Exif, XmpAndIccDescriptionAreItemsAndXmpIsWrittenBack) {
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>tavimo</x:xmpmeta>";
+    FrameData frame = test::makeFrame(test::makePattern(8, 8), PixelFormat24bppRGB);
+    frame.properties.push_back(codec::makeAscii(0x02BC, xmp));
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(encodeImage(test::encoderFor("JPEG"), frame, nullptr, bytes), Ok);
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(bytes, image), Ok);
+    EXPECT_EQ(text(item(image.frames[0], 0x02BC)), xmp);
+
+    const std::string srgb = "/usr/share/color/icc/sRGB.icc";
+    if (!std::filesystem::exists(srgb))
+        GTEST_SKIP() << "icc-profiles-free is not installed";
+    std::vector<uint8_t> jpg = test::magickMake("-size 8x8 xc:white -profile " + srgb, "jpg");
+    ASSERT_EQ(decodeImage(jpg, image), Ok);
+    ASSERT_NE(item(image.frames[0], 0x8773), nullptr);
+    EXPECT_EQ(item(image.frames[0], 0x8773)->value, test::readBytes(srgb));
+    EXPECT_FALSE(text(item(image.frames[0], 0x0302)).empty());
+    EXPECT_NE(text(item(image.frames[0], 0x0302)), "<none>");
+}
+
+TEST(Exif, TiffExifSubDirectoryIsExpanded) {
+    // A 1x1 grey TIFF whose IFD0 points at an Exif IFD holding DateTimeOriginal.
+    std::vector<uint8_t> t = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        codec::put16(t, tag);
+        codec::put16(t, type);
+        codec::put32(t, count);
+        codec::put32(t, value);
+    };
+    const uint32_t exifAt = 8 + 2 + 10 * 12 + 4, textAt = exifAt + 2 + 12 + 4,
+                   pixelAt = textAt + 20;
+    codec::put16(t, 10);
+    entry(0x0100, 3, 1, 1);
+    entry(0x0101, 3, 1, 1);
+    entry(0x0102, 3, 1, 8);
+    entry(0x0103, 3, 1, 1);
+    entry(0x0106, 3, 1, 1);
+    entry(0x0111, 4, 1, pixelAt);
+    entry(0x0115, 3, 1, 1);
+    entry(0x0116, 3, 1, 1);
+    entry(0x0117, 4, 1, 1);
+    entry(0x8769, 4, 1, exifAt);
+    codec::put32(t, 0);
+    codec::put16(t, 1);
+    entry(0x9003, 2, 20, textAt);
+    codec::put32(t, 0);
+    const char date[20] = "2023:05:06 07:08:09";
+    t.insert(t.end(), date, date + 20);
+    t.push_back(200);
+    DecodedImage image;
+    ASSERT_EQ(decodeImage(t, image), Ok);
+    const FrameData& f = image.frames[0];
+    EXPECT_EQ(f.pixels[0], 200);
+    ASSERT_NE(item(f, 0x8769), nullptr);
+    EXPECT_EQ(item(f, 0x8769)->type, PropertyTagTypeLong);
+    EXPECT_EQ(text(item(f, 0x9003)), "2023:05:06 07:08:09");
+}
+
+} // namespace
+} // namespace gp

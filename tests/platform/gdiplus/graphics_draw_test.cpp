@@ -1,11 +1,13 @@
 #include "platform/gdiplus/graphics.h"
 
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/gdiplus/hbitmap.h"
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/pixel_convert.h"
 #include "platform/gdiplus/session.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_objects.h"
+#include "platform/win/picture.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,37 @@ TEST_F(GraphicsTest, NearestDoubleIntoAMemoryDcReplicatesBlocksAndKeepsTheRest) 
     EXPECT_EQ(GdipDeleteGraphics(g), Ok);
     EXPECT_EQ(GdipDeleteGraphics(g), InvalidParameter);
     EXPECT_EQ(GdipDeleteGraphics(0), InvalidParameter);
+}
+
+TEST_F(GraphicsTest, BottomUpDibsAreDrawnTopRowFirstOnBothSides) {
+    // The source wraps a bottom-up DIB in place; the target is a bottom-up DIB section.
+    struct {
+        win::BITMAPINFOHEADER h;
+    } info{};
+    info.h.biWidth = 1;
+    info.h.biHeight = 2;
+    info.h.biBitCount = 32;
+    uint32_t srcBits[2] = {0x00000022, 0x00000011}; // memory order: bottom row first
+    GpBitmap src = 0;
+    ASSERT_EQ(GdipCreateBitmapFromGdiDib(reinterpret_cast<win::BITMAPINFO*>(&info), srcBits, &src),
+              Ok);
+    m_images.push_back(src);
+    void* bits = nullptr;
+    win::HBITMAP dib = win::CreateDIBSection(0, reinterpret_cast<win::BITMAPINFO*>(&info),
+                                             win::DIB_RGB_COLORS, &bits);
+    win::HDC dc = win::CreateCompatibleDC(0);
+    win::HGDIOBJ old = win::SelectObject(dc, dib);
+    GpGraphics g = 0;
+    ASSERT_EQ(GdipCreateFromHDC(dc, &g), Ok);
+    GdipSetInterpolationMode(g, InterpolationModeNearestNeighbor);
+    ASSERT_EQ(GdipDrawImageRectI(g, src, 0, 0, 1, 2), Ok);
+    auto* out = static_cast<uint32_t*>(bits);
+    EXPECT_EQ(out[0], 0xFF000022u); // the bottom row stays at the lowest address
+    EXPECT_EQ(out[1], 0xFF000011u);
+    GdipDeleteGraphics(g);
+    win::SelectObject(dc, old);
+    win::DeleteDC(dc);
+    win::DeleteObject(dib);
 }
 
 TEST_F(GraphicsTest, PageUnitsMapOnTheDcResolution) {
@@ -174,6 +207,41 @@ TEST_F(GraphicsTest, RemapBeforeGammaMakesTheMaskColourTransparent) {
         GdipDrawImageRectRectI(g, img, 0, 0, 2, 1, 0, 0, 2, 1, UnitPixel, a, nullptr, nullptr),
         InvalidParameter);
     GdipDeleteGraphics(g);
+}
+
+TEST_F(GraphicsTest, DrawingIntoAPictureKeepsTheKeyedColourTransparent) {
+    // The transparent-control path: draw into a transparent 32bppARGB view bitmap with the
+    // mask colour keyed out, hand it over as an HBITMAP and wrap it in a picture.
+    const ARGB mask = 0xFFFF00FF;
+    GpImage img = bitmap(2, 2, {mask, 0xFF102030, 0xFF405060, mask});
+    GpImage view = bitmap(4, 4, {});
+    GpGraphics g = 0;
+    ASSERT_EQ(GdipGetImageGraphicsContext(view, &g), Ok);
+    GpImageAttributes a = 0;
+    GdipCreateImageAttributes(&a);
+    ColorMap map{mask, 0};
+    GdipSetImageAttributesRemapTable(a, ColorAdjustTypeDefault, 1, 1, &map);
+    GdipSetInterpolationMode(g, InterpolationModeNearestNeighbor);
+    GdipSetPixelOffsetMode(g, PixelOffsetModeHalf);
+    ASSERT_EQ(
+        GdipDrawImageRectRectI(g, img, 0, 0, 4, 4, 0, 0, 2, 2, UnitPixel, a, nullptr, nullptr), Ok);
+    GdipDeleteGraphics(g);
+    GdipDisposeImageAttributes(a);
+    win::HBITMAP hbm = 0;
+    ASSERT_EQ(GdipCreateHBITMAPFromBitmap(view, &hbm, 0), Ok);
+    win::PICTDESC d;
+    d.picType = win::PICTYPE_BITMAP;
+    d.bmp.hbitmap = hbm;
+    d.bmp.hpal = 0;
+    win::PicturePtr picture;
+    ASSERT_EQ(win::OleCreatePictureIndirect(&d, true, &picture), win::S_OK);
+    auto s = win::bitmapSurface(picture->Handle());
+    uint32_t keyed, kept;
+    std::memcpy(&keyed, s->row(0), 4);
+    std::memcpy(&kept, s->row(0) + 8, 4);
+    EXPECT_EQ(keyed, 0u);
+    EXPECT_EQ(kept, 0xFF102030u);
+    EXPECT_EQ(picture->Width(), win::pixelsToHimetric(4));
 }
 
 TEST_F(GraphicsTest, ImageGraphicsNeedsANonIndexedBitmap) {

@@ -291,3 +291,44 @@ TEST_F(LockBitsTest, WriteLockOfAMultiFrameImageKeepsTheActiveFrame) {
 }
 
 } // namespace
+
+namespace {
+
+// Every pair of image and lock formats, through a sub-rectangle at an odd position: each
+// pixel of the lock buffer is the image pixel at the same place, converted.
+TEST_F(LockBitsTest, ConvertedSubRectanglesLineUpForEveryFormatPair) {
+    std::mt19937 rng(5);
+    for (PixelFormat imageFormat : kAllFormats) {
+        for (PixelFormat lockFormat : kAllFormats) {
+            GpBitmap bitmap = makeRandomBitmap(19, 7, imageFormat, rng());
+            const Frame& frame = findBitmap(bitmap)->active();
+            const Palette lockPalette = paletteFor(lockFormat, frame);
+            const Rect rect{3, 2, 13, 4};
+            BitmapData data{};
+            ASSERT_EQ(GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, lockFormat, &data), Ok);
+            for (int32_t y = 0; y < rect.Height; ++y) {
+                const uint8_t* row = static_cast<const uint8_t*>(data.Scan0) + y * data.Stride;
+                for (int32_t x = 0; x < rect.Width; ++x) {
+                    const ARGB source = pixelToArgb(frame.row(rect.Y + y), rect.X + x, frame.format,
+                                                    &frame.palette);
+                    uint8_t converted[8] = {};
+                    if (lockFormat == imageFormat) {
+                        // Same format: the stored value itself, not a re-mapping of it.
+                        RowConverter copy(imageFormat, nullptr, lockFormat, nullptr);
+                        copy.convert(frame.row(rect.Y + y), rect.X + x, converted, 0, 1);
+                    } else {
+                        pixelFromArgb(source, converted, 0, lockFormat, &lockPalette);
+                    }
+                    ASSERT_EQ(pixelToArgb(row, x, lockFormat, &lockPalette),
+                              pixelToArgb(converted, 0, lockFormat, &lockPalette))
+                        << std::hex << imageFormat << " -> " << lockFormat << std::dec << " at "
+                        << x << "," << y;
+                }
+            }
+            ASSERT_EQ(GdipBitmapUnlockBits(bitmap, &data), Ok);
+            EXPECT_EQ(GdipDisposeImage(bitmap), Ok);
+        }
+    }
+}
+
+} // namespace

@@ -15,7 +15,7 @@
 #include <functional>
 
 // Cairo and fontconfig keep font caches for the life of the process; they are not leaks.
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\nleak:libcairo.so\n";
 }
 

@@ -213,6 +213,23 @@ TEST(PixelConvertPaths, FastPathsAgreeWithTheGenericPath) {
     }
 }
 
+TEST(PixelConvertPaths, PremultiplyIsExactForEveryAlphaAndChannel) {
+    std::vector<uint32_t> straight;
+    for (uint32_t a = 0; a < 256; ++a)
+        for (uint32_t c = 0; c < 256; ++c)
+            straight.push_back(a << 24 | c << 16 | (255 - c) << 8 | c);
+    std::vector<uint32_t> premultiplied(straight.size());
+    convertRect(reinterpret_cast<const uint8_t*>(straight.data()), 0, PixelFormat32bppARGB, nullptr,
+                0, reinterpret_cast<uint8_t*>(premultiplied.data()), 0, PixelFormat32bppPARGB,
+                nullptr, 0, static_cast<int32_t>(straight.size()), 1);
+    for (size_t i = 0; i < straight.size(); ++i) {
+        const uint32_t a = straight[i] >> 24, c = (straight[i] >> 16) & 255;
+        const uint32_t expected = a << 24 | (c * a + 127) / 255 << 16 |
+                                  ((255 - c) * a + 127) / 255 << 8 | (c * a + 127) / 255;
+        ASSERT_EQ(premultiplied[i], expected) << a << " " << c;
+    }
+}
+
 TEST(PixelConvertPaths, PremultiplyRoundsAndUnpremultiplyInvertsIt) {
     for (uint32_t a = 0; a < 256; ++a) {
         for (uint32_t c = 0; c <= a; ++c) {

@@ -206,6 +206,18 @@ TEST(Resample, ColourAdjustRemapsBeforeGamma) {
     EXPECT_EQ(dst.at(1, 0), 0xFF101010u);
 }
 
+TEST(Resample, ExtremeShrinkAveragesTheWholeSource) {
+    Buffer src(4000, 3);
+    for (int32_t x = 0; x < 4000; ++x)
+        for (int32_t y = 0; y < 3; ++y)
+            src.at(x, y) = x % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    Buffer dst(1, 1);
+    ASSERT_TRUE(
+        resampleDraw(src.view(), dst.target(),
+                     request(0, 0, 4000, 3, 0, 0, 1, 1, ResampleFilter::HighQualityBilinear)));
+    EXPECT_NEAR(int(dst.at(0, 0) & 0xFF), 128, 2);
+}
+
 TEST(Resample, RefusesBadGeometry) {
     Buffer src(4, 4), dst(4, 4);
     EXPECT_FALSE(resampleDraw(src.view(), dst.target(),
@@ -243,6 +255,44 @@ TEST(Resample, HighQualityShrinkFiltersDetailThatNearestAliases) {
     EXPECT_GT(stripeContrast(ResampleFilter::Nearest), 150);
     EXPECT_LT(stripeContrast(ResampleFilter::HighQualityBicubic), 30);
     EXPECT_LT(stripeContrast(ResampleFilter::HighQualityBilinear), 30);
+}
+
+// A zone plate whose local frequency rises to the source's Nyquist limit at the edges,
+// shrunk 4x: where the source frequency passes twice the output's Nyquist limit, a
+// prefiltering shrink leaves flat grey, while nearest neighbour folds the rings back into
+// strong false patterns.
+double aliasedEnergy(ResampleFilter f) {
+    const int32_t n = 512;
+    const double k = 0.5 * M_PI / (n / 2);
+    Buffer src(n, n);
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) {
+            double dx = x - n / 2 + 0.5, dy = y - n / 2 + 0.5;
+            uint32_t v = uint32_t(std::lround(127.5 + 127.5 * std::cos(k * (dx * dx + dy * dy))));
+            src.at(x, y) = 0xFF000000u | v * 0x010101u;
+        }
+    Buffer dst(n / 4, n / 4);
+    resampleDraw(src.view(), dst.target(), request(0, 0, n, n, 0, 0, n / 4, n / 4, f));
+    double sum = 0, sum2 = 0;
+    int count = 0;
+    for (int32_t y = 0; y < n / 4; ++y)
+        for (int32_t x = 0; x < n / 4; ++x) {
+            double r = std::hypot((x + 0.5) * 4 - n / 2, (y + 0.5) * 4 - n / 2);
+            if (r < n / 4 + 16 || r > n / 2 - 8) // source frequency above 0.28 cycles/pixel
+                continue;
+            double v = dst.at(x, y) & 0xFF;
+            sum += v;
+            sum2 += v * v;
+            ++count;
+        }
+    double mean = sum / count;
+    return std::sqrt(sum2 / count - mean * mean);
+}
+
+TEST(Resample, HighQualityShrinkOfAZonePlateShowsNoAliasing) {
+    EXPECT_GT(aliasedEnergy(ResampleFilter::Nearest), 60);
+    EXPECT_LT(aliasedEnergy(ResampleFilter::HighQualityBicubic), 8);
+    EXPECT_LT(aliasedEnergy(ResampleFilter::HighQualityBilinear), 8);
 }
 
 TEST(Resample, FillRectWritesTheLayoutsColour) {

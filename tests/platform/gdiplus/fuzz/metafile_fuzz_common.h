@@ -23,6 +23,6 @@ inline void fuzzMetafile(const uint8_t* data, size_t size, const gp::WmfPlaceabl
 }
 
 // Cairo and fontconfig keep font caches for the life of the process; they are not leaks.
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\nleak:libcairo.so\n";
 }

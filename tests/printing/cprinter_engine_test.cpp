@@ -228,3 +228,33 @@ TEST_F(Engine, PrintToANamedPrinterAndCountsOfObjects) {
 
 } // namespace
 } // namespace tavimo::testing
+
+namespace tavimo::testing {
+namespace {
+
+TEST_F(Engine, AutomaticRotationOfALaterTiffPageTurnsThatPage) {
+    if (!haveConvert())
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    // Two pages of 3000 x 1000 pixels at 100 dpi (762 x 254 mm): red, then left lime and
+    // right blue.
+    std::string path = tempPath("big.tif");
+    ASSERT_TRUE(runConvert("-size 3000x1000 xc:red \\( -size 1500x1000 xc:lime -size 1500x1000 "
+                           "xc:blue +append \\) -units PixelsPerInch -density 100 " +
+                           path));
+    ImageId id = 0;
+    ASSERT_EQ(LoadImageFromFile(id, path, false, false, true, 0, true, true), 0);
+    cPrinter p;
+    p.m_AutomaticRotation = true;
+    p.SetFromToPage(2, 2);
+    p.PrintImage(id, true);
+    EXPECT_EQ(p.GetPrinterStat(), PrinterOK);
+    PrintedPage page = onlyPage();
+    EXPECT_EQ(page.atMm(50, 10, kDpi), kBlue);
+    EXPECT_EQ(page.atMm(50, 280, kDpi), kLime);
+    EXPECT_EQ(page.atMm(105, 100, kDpi), kWhite);
+    ReleaseImage(id);
+    EXPECT_EQ(ImageTableCount(), 0);
+}
+
+} // namespace
+} // namespace tavimo::testing

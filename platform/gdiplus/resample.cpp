@@ -227,32 +227,46 @@ bool buildAxis(double srcPos, double srcLen, int32_t bound0, int32_t bound1, dou
 // ---------------------------------------------------------------------------------------
 // Passes
 
-// Composites a 1:1 run of 32-bpp source pixels without colour changes: runs of opaque
-// pixels are copied, the others blended one by one. This is the scroll case, so it stays
-// close to a copy.
-void compositeDirect(uint8_t* dst, PixelLayout dl, const uint8_t* src, PixelLayout sl, int32_t n) {
+// Composites a 1:1 run of 32-bpp source pixels without colour changes: opaque pixels are
+// copied four at a time, the others blended one by one. This is the scroll case, so it
+// stays close to a copy; `next` (the next row's run, or null) is fetched meanwhile.
+void compositeDirect(uint8_t* dst, PixelLayout dl, const uint8_t* src, const uint8_t* next,
+                     PixelLayout sl, int32_t n) {
     const uint32_t force = sl == PixelLayout::RGB32 ? 0xFF000000u : 0;
-    int32_t i = 0;
-    while (i < n) {
-        int32_t j = i;
-        while (j < n && ((load32(src + 4 * size_t(j)) | force) >> 24) == 255)
-            ++j;
-        if (j > i) {
-            if (force) {
-                for (int32_t k = i; k < j; ++k)
-                    store32(dst + 4 * size_t(k), load32(src + 4 * size_t(k)) | force);
-            } else {
-                std::memcpy(dst + 4 * size_t(i), src + 4 * size_t(i), size_t(j - i) * 4);
-            }
-            i = j;
-            continue;
+    auto one = [&](int32_t i) {
+        uint32_t p = load32(src + 4 * size_t(i)) | force;
+        if ((p >> 24) == 255) {
+            store32(dst + 4 * size_t(i), p);
+            return;
         }
-        uint32_t p = load32(src + 4 * size_t(i));
         if (sl == PixelLayout::ARGB32)
             p = premultiply(p);
         compositeRow(dst + 4 * size_t(i), dl, &p, 1);
-        ++i;
+    };
+    int32_t i = 0;
+#ifdef __SSE2__
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u)), forced = _mm_set1_epi32(int(force));
+    auto four = [&](int32_t i) {
+        const __m128i s = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * size_t(i))), forced);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alpha), alpha)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(i)), s);
+            return;
+        }
+        for (int32_t k = i; k < i + 4; ++k)
+            one(k);
+    };
+    for (; i + 16 <= n; i += 16) {
+        if (next)
+            _mm_prefetch(reinterpret_cast<const char*>(next + 4 * size_t(i)), _MM_HINT_T1);
+        for (int32_t g = 0; g < 16; g += 4)
+            four(i + g);
     }
+    for (; i + 4 <= n; i += 4)
+        four(i);
+#endif
+    for (; i < n; ++i)
+        one(i);
 }
 
 void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
@@ -268,7 +282,13 @@ void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
         const uint8_t* sr = srcRow(*c.src, sy);
         uint8_t* dr = dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp;
         if (direct) {
-            compositeDirect(dr, c.dst->layout, sr + 4 * size_t(c.x.o0 + c.x.shift), sl, n);
+            const size_t sx = 4 * size_t(c.x.o0 + c.x.shift);
+            const uint8_t* next = nullptr;
+            if (oy + 1 < y1)
+                next = srcRow(*c.src, c.y.identity ? oy + 1 + c.y.shift
+                                                   : c.y.nearest[size_t(oy + 1 - c.y.o0)]) +
+                       sx;
+            compositeDirect(dr, c.dst->layout, sr + sx, next, sl, n);
             continue;
         }
         if (sy != cachedSource) {

@@ -126,6 +126,7 @@ struct RowArgs {
     const uint8_t* next1;
     const int32_t* offset;
     const int16_t* weights;
+    const int16_t* steps;
     int32_t n;
     uint32_t* out; // the row's pixels, or scratch for translucent ones when dst is set
     uint8_t* dst;  // a 32-bpp destination row to composite into at once; null: none
@@ -233,10 +234,6 @@ AVX2 inline __m256i twoPairs256(__m128i first, __m128i second) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
 }
 
-AVX2 inline __m256i weights256(const int16_t* w, int32_t k0, int32_t k1) {
-    return twoPairs256(load128(w + 8 * size_t(k0)), load128(w + 8 * size_t(k1)));
-}
-
 AVX2 inline __m256i premultiply16x4(__m256i x) {
     const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, 0xFF), 0xFF);
     __m256i p = _mm256_add_epi16(_mm256_mullo_epi16(x, a), _mm256_set1_epi16(128));
@@ -260,8 +257,9 @@ AVX2 inline void widen256(__m256i px, __m256i& lo, __m256i& hi, bool opaque) {
 
 // Four output columns per step: the 128-bit lanes hold columns k, k + 2 (lo) and k + 1,
 // k + 3 (hi); the tail goes through the SSE2 kernel's steps, which compute the same.
-// Vertically, (t * (256 - wy) + b * wy + 128) >> 8 equals t + ((b - t) * wy + 128) >> 8,
-// which one rounding high multiply gives with wy scaled by 128 (wy is 1..255 here).
+// (t * (256 - w) + b * w + 128) >> 8 equals t + ((b - t) * w + 128) >> 8, which one
+// rounding high multiply gives with w scaled by 128: vertically (w is 1..255 here) and
+// horizontally (with 32767 for 256, see pairSteps).
 template <PixelLayout L, bool Blend> AVX2 void bilinearRowAvx2(const RowArgs& a) {
     const uint8_t* const r0 = a.r0;
     const uint8_t* const r1 = a.r1;
@@ -271,10 +269,9 @@ template <PixelLayout L, bool Blend> AVX2 void bilinearRowAvx2(const RowArgs& a)
     uint32_t* const out = a.out;
     uint8_t* const dst = a.dst;
     const PixelLayout dl = a.dstLayout;
-    const __m256i half = _mm256_set1_epi16(128);
     const __m256i wy = _mm256_set1_epi16(int16_t(a.wy * 128));
     const int32_t* off = a.offset;
-    const int16_t* w = a.weights;
+    const int16_t* steps = a.steps;
     int32_t k = 0;
     for (; k + 4 <= n; k += 4) {
         _mm_prefetch(reinterpret_cast<const char*>(next0 + off[k]), _MM_HINT_T1);
@@ -298,10 +295,10 @@ template <PixelLayout L, bool Blend> AVX2 void bilinearRowAvx2(const RowArgs& a)
             lo = _mm256_add_epi16(lo, _mm256_mulhrs_epi16(_mm256_sub_epi16(blo, lo), wy));
             hi = _mm256_add_epi16(hi, _mm256_mulhrs_epi16(_mm256_sub_epi16(bhi, hi), wy));
         }
-        const __m256i ml = _mm256_mullo_epi16(lo, weights256(w, k, k + 2));
-        const __m256i mh = _mm256_mullo_epi16(hi, weights256(w, k + 1, k + 3));
-        __m256i s = _mm256_add_epi16(_mm256_unpacklo_epi64(ml, mh), _mm256_unpackhi_epi64(ml, mh));
-        s = _mm256_srli_epi16(_mm256_add_epi16(s, half), 8);
+        const __m256i p = _mm256_unpacklo_epi64(lo, hi), q = _mm256_unpackhi_epi64(lo, hi);
+        const __m256i step =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + 4 * size_t(k)));
+        const __m256i s = _mm256_add_epi16(p, _mm256_mulhrs_epi16(_mm256_sub_epi16(q, p), step));
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(s, s), 0x08);
         put<4>(out, dst, dl, k, _mm256_castsi256_si128(packed));
     }
@@ -309,6 +306,7 @@ template <PixelLayout L, bool Blend> AVX2 void bilinearRowAvx2(const RowArgs& a)
         RowArgs rest = a;
         rest.offset += k;
         rest.weights += 8 * size_t(k);
+        rest.steps += 4 * size_t(k);
         rest.n -= k;
         rest.out += k;
         if (rest.dst)
@@ -398,6 +396,7 @@ void planBilinear(const DrawContext& c, BilinearPlan& plan) {
         return;
     plan.pairOffset.resize(size_t(n));
     plan.pairWeights.resize(size_t(n) * 8);
+    plan.pairSteps.resize(size_t(n) * 4);
     for (int32_t k = 0; k < n; ++k) {
         int32_t i0 = plan.x.i0[size_t(k)], i1 = plan.x.i1[size_t(k)];
         int32_t p = i0;
@@ -418,6 +417,8 @@ void planBilinear(const DrawContext& c, BilinearPlan& plan) {
         int16_t* w = &plan.pairWeights[size_t(k) * 8];
         std::fill(w, w + 4, wp);
         std::fill(w + 4, w + 8, wq);
+        std::fill(&plan.pairSteps[size_t(k) * 4], &plan.pairSteps[size_t(k) * 4 + 4],
+                  int16_t(wq == 256 ? 32767 : wq * 128));
     }
 }
 
@@ -447,6 +448,7 @@ void drawBilinearRows(const DrawContext& c, const BilinearPlan& plan, int32_t y0
               nullptr,
               plan.pairOffset.data(),
               plan.pairWeights.data(),
+              plan.pairSteps.data(),
               n,
               out.data(),
               nullptr,

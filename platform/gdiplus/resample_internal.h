@@ -112,7 +112,10 @@ struct BilinearPlan {
     // column is one 8-byte load and one multiply whatever its edge case.
     std::vector<int32_t> pairOffset;
     std::vector<int16_t> pairWeights; // 8 per column
-    bool pairs = false;               // false: the source is one pixel wide
+    // Per column, four lanes of the weight of p + 1 times 128 for a rounding high multiply
+    // (32767 stands for 256: the product of a channel difference rounds to itself).
+    std::vector<int16_t> pairSteps;
+    bool pairs = false; // false: the source is one pixel wide
 };
 
 // Builds the plan of a draw whose axes are filtered with the plain bilinear kernel.

@@ -2,7 +2,8 @@
 // widens) and nearest neighbour. Both only touch the source rows and columns the
 // destination needs, with their tables built once per draw, and work per output row
 // without intermediate passes. Bilinear runs in 16-bit lanes on SSE2, or on AVX2 where the
-// processor has it; both kernels do the same integer operations, so they agree bit for bit.
+// processor has it; the two kernels' integer steps are equal by arithmetic, so they agree
+// bit for bit.
 
 #include "platform/gdiplus/resample_internal.h"
 

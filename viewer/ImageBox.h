@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,8 @@ struct ImageBoxState {
     bool m_IsAnimatedGif = false;
 };
 
+struct FrameTimerLink;
+
 // The viewer control. One implementation serves both classes; ImageBoxCnt differs only
 // in its identity (class name, class and interface ids, misc status with the simple-frame
 // bit) and may parent host windows.
@@ -135,6 +138,9 @@ public:
     ax::ControlTimer& qualityTimer() { return *m_TmQual; }
     // The interpolation mode the last successful draw used; -1 before the first.
     int32_t lastDrawInterpolation() const { return m_drawnInterpolation; }
+    // The timer procedure that ran the last GIF frame tick ("FrameTimerProc" or
+    // "FrameTimerProcCnt"); empty before the first.
+    std::string frameTimerProcedure() const;
 
     // Every persisted key, in the order WriteProperties writes them.
     static const std::vector<std::string>& persistedKeys();
@@ -204,6 +210,20 @@ private:
     int32_t drawNormal(int32_t id, int32_t viewW, int32_t viewH, int32_t interpolation);
     void onQualityTimer();
 
+    // Image operations, frames and GIF playback.
+    QuennetStatus RotateFlipImage(int32_t type);
+    void StartFrameTimer(int32_t delayMs);
+    void OnFrameTimer(bool advance = true);
+    uintptr_t GetFrameTimerID() const {
+        return m_s.m_FrameTimerId;
+    }
+    uintptr_t frameTimerIdentifier() const {
+        return reinterpret_cast<uintptr_t>(this);
+    }
+    static void FrameTimerProc(win::HWND hwnd, uint32_t msg, uintptr_t id, uint32_t time);
+    static void FrameTimerProcCnt(win::HWND hwnd, uint32_t msg, uintptr_t id, uint32_t time);
+    static void runFrameTimer(const char* procedure, win::HWND hwnd, uintptr_t id);
+
     void ApplyMousePointer();
     void KillFrameTimer();
     void FreeWorkImage();
@@ -221,6 +241,8 @@ private:
     ax::FocusBox* m_shCorner;
     ax::Shape* m_shRect;
     ax::ControlTimer* m_TmQual;
+    // Ties the frame timer's identifier to this control while it lives (frames part).
+    std::shared_ptr<FrameTimerLink> m_frameTimerLink;
     bool m_restoringBars = false;      // the bars are being put back after a key
     int32_t m_drawnInterpolation = -1; // the interpolation of the last draw (tests, host)
 };

@@ -78,11 +78,13 @@ QuennetStatus ImageBox::RotateFlipImage(int32_t type) {
             if (m_s.m_LastStatus == 0 && rebuildWork)
                 LoadCurrentFrame();
         }
-        // With nothing shown there is nothing to take in again (and no message to show).
-        if (target != 0) {
+        // The turned image is taken in again (nothing to take in when its copy could not
+        // be made, or when nothing is shown: no message then), and the view laid out again
+        // even after a failure.
+        if (target != 0)
             InitImageInfo(target);
+        if (shown != 0)
             UpdateLayout();
-        }
     } catch (...) {
         m_s.m_LastStatus = statusOfCurrentException();
     }

@@ -111,7 +111,7 @@ TEST_F(ImageBoxOps, AWorkCopyOfASingleImageIsRebuiltFromTheTurnedImage) {
     ASSERT_EQ(b.Rotate90(), QuennetStatus::OK);
     const ImageId work = b.state().m_WorkImageId;
     ASSERT_NE(work, 0);
-    EXPECT_EQ(FindImageRecord(before) == nullptr || before == work, true);
+    EXPECT_TRUE(before == work || FindImageRecord(before) == nullptr) << "the stale copy went";
     EXPECT_EQ(fx::pageSize(work), "20x40");
     EXPECT_EQ(fx::firstPixel(work), kBlue);
     EXPECT_EQ(b.state().m_WorkFrame, 1);
@@ -145,7 +145,7 @@ TEST_F(ImageBoxOps, OnAPageHeldInPlaceOnlyThatPageTurnsAndPagingDropsTheTurn) {
     EXPECT_EQ(b.state().m_WorkImageId, 0);
     EXPECT_EQ(b.get_ImageWidth(), 20);
     b.Rotate90();
-    ASSERT_EQ(b.DisplayFrame(1 + 2), QuennetStatus::OK);
+    ASSERT_EQ(b.DisplayFrame(3), QuennetStatus::OK);
     EXPECT_EQ(b.get_ImageWidth(), 8) << "edits of in-place pages go with the page change";
 }
 

@@ -116,10 +116,6 @@ QuennetStatus ImageBox::DisplayLastFrame() {
     return static_cast<QuennetStatus>(m_s.m_LastStatus);
 }
 
-int32_t ImageBox::GetTotalFrame() {
-    return m_s.m_PageCount;
-}
-
 // --- GIF playback ---
 
 QuennetStatus ImageBox::PlayGif() {

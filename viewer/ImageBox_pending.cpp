@@ -11,6 +11,10 @@
 
 namespace tavimo {
 
+int32_t ImageBox::GetTotalFrame() {
+    return m_s.m_PageCount;
+}
+
 // --- selection rectangle, coordinates, mouse ---
 bool ImageBox::isRectDrawed() {
     return m_shRect->Width() > 1 && m_shRect->Height() > 1;

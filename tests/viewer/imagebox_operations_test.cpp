@@ -236,6 +236,21 @@ TEST_F(ImageBoxOps, CopyToTheClipboard) {
     EXPECT_EQ(std::count(all.begin(), all.end(), kGreen), 200);
 }
 
+TEST_F(ImageBoxOps, TheClipboardsImageIsDisplayed) {
+    auto* c = make(100, 100);
+    ImageBox& b = box(*c);
+    ASSERT_EQ(b.DisplayFromFile(bmp("clip.bmp", 30, 12)), QuennetStatus::OK);
+    b.CopyRegion2Clipboard(0, 0, 10, 6);
+    ASSERT_EQ(b.GetStat(), QuennetStatus::OK);
+    b.CloseImage();
+    c->events->records.clear();
+    ASSERT_EQ(b.DisplayFromClipboardData(), QuennetStatus::OK);
+    EXPECT_EQ(b.get_ImageWidth(), 10);
+    EXPECT_EQ(b.get_ImageHeight(), 6);
+    const Names raised = events(*c);
+    EXPECT_NE(std::find(raised.begin(), raised.end(), "Display"), raised.end());
+}
+
 TEST_F(ImageBoxOps, RegionsOutsideTheImageAreRefusedAndLeaveTheClipboard) {
     auto* c = make(100, 100);
     ImageBox& b = box(*c);

@@ -1,6 +1,7 @@
 #include "safe/cAutoDeskew.h"
 
 #include <cmath>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -22,15 +23,17 @@ constexpr int32_t kMinSide = 51;
 constexpr int32_t kBestLines = 10;
 constexpr double kMaxSpread = 4.0;
 
-// Halves to even, as the library's rounding helper, but inline: it runs once per vote.
+// Halves to even, as the library's rounding helper, but inline and without library calls:
+// it runs once per vote. Offsets are bounded by the image's size, so the integer casts are
+// exact.
 inline int64_t roundVote(double v) {
-    double below = std::floor(v);
-    double fraction = v - below;
-    if (fraction > 0.5)
-        below += 1.0;
-    else if (fraction == 0.5 && std::fmod(below, 2.0) != 0.0)
-        below += 1.0;
-    return static_cast<int64_t>(below);
+    auto below = static_cast<int64_t>(v);
+    if (static_cast<double>(below) > v)
+        --below;
+    double fraction = v - static_cast<double>(below);
+    if (fraction > 0.5 || (fraction == 0.5 && (below & 1) != 0))
+        ++below;
+    return below;
 }
 
 struct BestLine {
@@ -92,13 +95,14 @@ int32_t cAutoDeskew::GetSkewAngle(ImageId id) {
         int32_t stride = GetStride(width, 32, strideStatus);
         if (strideStatus != OK)
             return strideStatus;
-        std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+        auto pixels = std::make_unique_for_overwrite<uint32_t[]>(static_cast<size_t>(width) *
+                                                                 static_cast<size_t>(height));
         gp::BitmapData data{};
         data.Width = static_cast<gp::UINT>(width);
         data.Height = static_cast<gp::UINT>(height);
         data.Stride = stride;
         data.PixelFormat = gp::PixelFormat32bppARGB;
-        data.Scan0 = pixels.data();
+        data.Scan0 = pixels.get();
         gp::Rect all{0, 0, width, height};
         int32_t status =
             LockImageBits(id, &all, gp::ImageLockModeRead | gp::ImageLockModeUserInputBuf,
@@ -116,7 +120,7 @@ int32_t cAutoDeskew::GetSkewAngle(ImageId id) {
         int32_t yFrom = static_cast<int32_t>(win::roundHalfEven(height / 4.0));
         int32_t yTo = static_cast<int32_t>(win::roundHalfEven(3.0 * height / 4.0));
         std::vector<uint8_t> dark(static_cast<size_t>(width)), below(static_cast<size_t>(width));
-        auto rowAt = [&](int32_t y) { return pixels.data() + static_cast<size_t>(y) * width; };
+        auto rowAt = [&](int32_t y) { return pixels.get() + static_cast<size_t>(y) * width; };
         darkRow(rowAt(yFrom), width, bilevel, dark);
         for (int32_t y = yFrom; y <= yTo && y + 1 < height; ++y) {
             darkRow(rowAt(y + 1), width, bilevel, below);
@@ -134,7 +138,7 @@ int32_t cAutoDeskew::GetSkewAngle(ImageId id) {
             }
             dark.swap(below);
         }
-        pixels = {};
+        pixels.reset();
 
         // The ten strongest cells in descending order of votes; on equal votes the cell
         // read first stays above.

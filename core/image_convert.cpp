@@ -22,12 +22,16 @@ constexpr uint32_t kTagYResolution = 0x011B;
 constexpr uint32_t kTagTimeZoneOffset = 0x882A;
 
 // Puts `copy` in the place of `id`. A refused replacement releases the copy, so nothing
-// is left behind, and is reported as a failure.
+// is left behind, and reports why it failed (a split page that could not be written keeps
+// its old content and answers the write's status).
 int32_t replaceWith(ImageId id, ImageId copy) {
-    if (CommitPageChanges(id, copy) != 0)
+    int32_t status = OK;
+    ImageId kept = CommitPageChanges(id, copy, status);
+    if (kept != 0 && status == OK)
         return OK;
-    ReleaseImage(copy);
-    return GenericError;
+    if (FindImageIndex(copy) >= 0)
+        ReleaseImage(copy);
+    return status != OK ? status : GenericError;
 }
 
 // Every property item of `from`, in list order, onto `to`.

@@ -3,14 +3,19 @@
 #include "core/encoders.h"
 #include "core/image_convert.h"
 #include "core/image_info.h"
+#include "core/image_picture.h"
 #include "core/plugin.h"
+#include "core/plugin_metadata.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/files.h"
 #include "platform/win/global_memory.h"
 #include "platform/win/vb_number.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
+#include <cstdint>
 #include <new>
 
 namespace tavimo {
@@ -59,7 +64,9 @@ int32_t saveWith(ImageId id, const std::string& path, int32_t encoder,
     return SaveImageFileWithParams(id, path, clsid, params.get());
 }
 
-bool isGreyJpegCandidate(ImageId id) { return ImageBitDepth(id) == 8 && IsGreyPalette(id); }
+bool isGreyJpegCandidate(ImageId id) {
+    return ImageBitDepth(id) == 8 && IsGreyPalette(id);
+}
 
 } // namespace
 
@@ -142,7 +149,8 @@ int32_t SaveToStream(ImageId id, win::RefPtr<win::IStream>& stream, const std::s
             params.add(gp::EncoderQuality, static_cast<uint32_t>(parameter > 0 ? parameter : 75));
         } else if (extension == "tif" || extension == "tiff") {
             int32_t compression = parameter;
-            if ((compression == 3 || compression == 4 || compression == 5) && ImageBitDepth(id) >= 2)
+            if ((compression == 3 || compression == 4 || compression == 5) &&
+                ImageBitDepth(id) >= 2)
                 compression = 2;
             params.add(gp::EncoderCompression, static_cast<uint32_t>(compression));
         }
@@ -184,9 +192,12 @@ int32_t SaveToByteArray(ImageId id, int32_t& length, std::vector<uint8_t>& bytes
     win::HGLOBAL memory = 0;
     if (!stream || win::GetHGlobalFromStream(stream.get(), &memory) != win::S_OK || memory == 0)
         return GenericError;
-    // The block holds exactly the encoded bytes, so its size is the data's length.
-    size_t size = win::GlobalSize(memory);
-    if (size == 0)
+    // The stream's own size is the encoded data's length; a memory block may be larger.
+    uint64_t end = 0;
+    if (stream->Seek(0, win::STREAM_SEEK_END, &end) != win::S_OK)
+        return GenericError;
+    size_t size = static_cast<size_t>(std::min<uint64_t>(end, win::GlobalSize(memory)));
+    if (size == 0 || size > static_cast<size_t>(INT32_MAX))
         return GenericError;
     bytes.assign(size, 0);
     stream->Seek(0, win::STREAM_SEEK_SET, nullptr);
@@ -201,6 +212,7 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
     const KelvraApi* k = plugin();
     if (!k)
         return Aborted;
+    int32_t status = OK;
     try {
         gp::PixelFormat format = ImagePixelFormat(id);
         int32_t bits = PixelFormatBitsPerPixel(format);
@@ -213,28 +225,34 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
 
         gp::BitmapData data{};
         gp::Rect whole{0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
-        int32_t status = LockImageBits(id, &whole, gp::ImageLockModeRead, format, data);
+        status = LockImageBits(id, &whole, gp::ImageLockModeRead, format, data);
         if (status != OK)
             return GenericError;
-        bitmap = k->KELVRA_ConvertFromRawBits(static_cast<const uint8_t*>(data.Scan0),
-                                              static_cast<int32_t>(width),
-                                              static_cast<int32_t>(height), data.Stride,
-                                              static_cast<uint32_t>(bits), 0, 0, 0, 1);
+        bitmap = k->KELVRA_ConvertFromRawBits(
+            static_cast<const uint8_t*>(data.Scan0), static_cast<int32_t>(width),
+            static_cast<int32_t>(height), data.Stride, static_cast<uint32_t>(bits), 0, 0, 0, 1);
         UnlockImageBits(id, data);
         if (bitmap == 0)
             return OutOfMemory;
 
         if (bits <= 8) {
             int32_t size = 0;
-            if (GetImagePaletteSize(id, size) == OK && size >= static_cast<int32_t>(sizeof(gp::ColorPalette))) {
+            if (GetImagePaletteSize(id, size) == OK &&
+                size >= static_cast<int32_t>(sizeof(gp::ColorPalette))) {
                 std::vector<uint8_t> buffer(static_cast<size_t>(size));
                 auto* palette = reinterpret_cast<gp::ColorPalette*>(buffer.data());
                 if (GetImagePalette(id, palette, size) == OK) {
-                    uint32_t count = std::min<uint32_t>(palette->Count, 256);
+                    // Never read past the entries the record holds.
+                    uint32_t room = static_cast<uint32_t>(
+                        (static_cast<size_t>(size) - offsetof(gp::ColorPalette, Entries)) /
+                        sizeof(gp::ARGB));
+                    uint32_t count = std::min<uint32_t>({palette->Count, 256, room});
                     uint32_t used = k->KELVRA_GetColorsUsed(bitmap);
                     uint32_t* target = k->KELVRA_GetPalette(bitmap);
-                    for (uint32_t i = 0; target && i < count && i < used; ++i)
-                        target[i] = palette->Entries[i];
+                    // A bitmap that uses more colours than the image's palette holds gets
+                    // opaque black for the rest, not whatever the plug-in had there.
+                    for (uint32_t i = 0; target && i < used && i < 256; ++i)
+                        target[i] = i < count ? palette->Entries[i] : 0xFF000000u;
                     for (uint32_t i = 0; i < count; ++i)
                         if ((palette->Entries[i] >> 24) == 0)
                             k->KELVRA_SetTransparentIndex(bitmap, static_cast<int32_t>(i));
@@ -250,7 +268,31 @@ int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id) {
                 bitmap = converted;
             }
         }
+        WriteMetadataToPlugin(id, bitmap);
         return OK;
+    } catch (const std::bad_alloc&) {
+        status = OutOfMemory;
+    } catch (const win::VbError& e) {
+        status = e.number() == win::kVbOutOfMemory ? OutOfMemory : GenericError;
+    } catch (...) {
+        status = GenericError;
+    }
+    // A failed preparation hands nothing out: the caller would not know to unload it.
+    if (bitmap != 0) {
+        k->KELVRA_Unload(bitmap);
+        bitmap = 0;
+    }
+    return status;
+}
+
+int32_t CopyToClipboard(ImageId id) {
+    try {
+        win::PicturePtr picture;
+        int32_t status = GetImageStdPicture(id, picture);
+        if (status != OK)
+            return status;
+        win::Clipboard::Clear();
+        return win::Clipboard::SetData(picture.get(), win::CF_BITMAP) ? OK : GenericError;
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     } catch (const win::VbError& e) {

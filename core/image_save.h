@@ -36,13 +36,22 @@ int32_t SaveAsTiff(ImageId id, const std::string& path, int32_t compression, int
 int32_t SaveToStream(ImageId id, win::RefPtr<win::IStream>& stream, const std::string& format,
                      int32_t parameter, int32_t unused = 0);
 
-// Encodes into `bytes`; `length` is the byte count. 8-bit grey JPEG goes through the plug-in
-// and a temporary file, which is deleted whatever happens.
+// Encodes into `bytes`; `length` is the byte count, exactly the encoded data. 8-bit grey
+// JPEG goes through the plug-in and a temporary file, which is deleted whatever happens.
 int32_t SaveToByteArray(ImageId id, int32_t& length, std::vector<uint8_t>& bytes,
                         const std::string& format, int32_t quality);
 
-// A plug-in bitmap holding a copy of the image (the caller unloads it): 22 above 32 bits
-// per pixel, 3 when the plug-in cannot make it, 1 for other failures, 9 without plug-in.
+// A plug-in bitmap holding a copy of the image (the caller unloads it): the pixels, for
+// indexed images the palette (as many entries as the plug-in bitmap uses; entries the
+// image's palette lacks are opaque black) and its fully transparent indices, and 32-bit
+// images without transparency as 24 bits, then the image's property items and resolution
+// as plug-in tags. 22 above 32 bits per pixel, 3 when the plug-in
+// cannot make it, 1 for other failures, 9 without plug-in; `bitmap` is 0 on every failure.
 int32_t PrepareForPluginSave(KelvraHandle& bitmap, ImageId id);
+
+// Puts a copy of the image (a container's current page) on the clipboard as a bitmap,
+// replacing what it held. 2 for an unknown image, leaving the clipboard as it was; the
+// status of making the bitmap; 1 when the clipboard refuses it.
+int32_t CopyToClipboard(ImageId id);
 
 } // namespace tavimo

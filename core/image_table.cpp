@@ -25,9 +25,13 @@ void clearRecord(ImageRecord& r) {
 
 } // namespace
 
-std::vector<ImageRecord>& imageTable() { return t_table; }
+std::vector<ImageRecord>& imageTable() {
+    return t_table;
+}
 
-int32_t ImageTableCount() { return static_cast<int32_t>(t_table.size()); }
+int32_t ImageTableCount() {
+    return static_cast<int32_t>(t_table.size());
+}
 
 int32_t FindImageIndex(ImageId id) {
     if (id == 0)
@@ -205,9 +209,14 @@ void MarkImageModified(ImageId id) {
         r = FindImageRecord(id);
         if (r && count < 2) {
             // An edited GDI+ image keeps only its active frame: it is no longer a container.
+            // GIF and TIFF alike, so that nothing later indexes the emptied page arrays.
             r->IsTiffContainer = false;
+            r->IsGifContainer = false;
+            r->PageCount = 1;
+            r->CurrentPage = -1;
             r->PageImageIds.clear();
             r->PageFiles.clear();
+            r->FrameDelays.clear();
         }
     }
     if (ImageRecord* page = FindImageRecord(GetCurrentPageImageId(id)))

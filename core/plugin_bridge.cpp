@@ -1,16 +1,21 @@
 #include "core/plugin_bridge.h"
 
+#include "core/image_containers.h"
+
+#include "core/file_helpers.h"
 #include "core/image_convert.h"
 #include "core/image_info.h"
 #include "core/image_load.h"
+#include "core/image_save.h"
 #include "core/plugin.h"
 #include "core/plugin_metadata.h"
-#include "platform/gdiplus/hbitmap.h"
 #include "platform/win/gdi.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 namespace tavimo {
 
@@ -55,23 +60,6 @@ bool replaceBy(const KelvraApi& k, KelvraHandle converted, KelvraHandle& bitmap,
     return true;
 }
 
-// A GDI+ bitmap with a copy of an HBITMAP's pixels, registered as made from a GDI handle.
-int32_t registerFromHBitmap(win::HBITMAP hbm, ImageId& id) {
-    id = 0;
-    gp::GpBitmap bitmap = 0;
-    int32_t status = gp::GdipCreateBitmapFromHBITMAP(hbm, 0, &bitmap);
-    if (bitmap == 0)
-        return status != OK ? status : GenericError;
-    try {
-        RegisterImage(id, bitmap, "", "", SourceKindHBitmap);
-    } catch (...) {
-        gp::GdipDisposeImage(bitmap);
-        id = 0;
-        return OutOfMemory;
-    }
-    return status;
-}
-
 gp::PixelFormat sharedPixelFormat(const KelvraApi& k, KelvraHandle bitmap, uint32_t bpp) {
     auto width = static_cast<int32_t>(k.KELVRA_GetWidth(bitmap));
     auto pitch = static_cast<int32_t>(k.KELVRA_GetPitch(bitmap));
@@ -87,6 +75,105 @@ gp::PixelFormat sharedPixelFormat(const KelvraApi& k, KelvraHandle bitmap, uint3
     default:
         return 0; // the creation then fails
     }
+}
+
+// The containers' own page selection unless a test installs other selectors.
+std::atomic<PluginPageSelector> g_selectTiffPage{&SelectTiffPage};
+std::atomic<PluginPageSelector> g_selectGifFrame{&SelectGifFrame};
+
+constexpr int32_t kTiffLzwSaveFlag = 16384;
+constexpr int32_t kLzwCompression = 2;
+
+void removeFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+// Writes one locked page to a page file: the page image through the GDI+ encoders (TIFF LZW,
+// or PNG for GIF frames), or, when that fails, the plug-in bitmap itself. Frees the page.
+int32_t writePage(const KelvraApi& k, KelvraHandle multi, KelvraHandle page, int32_t code,
+                  const std::string& file) {
+    ImageId pageId = 0;
+    bool mayUnload = true;
+    bool isLockedPage = true;
+    int32_t status = PluginBitmapToGdiBitmap(page, pageId, mayUnload, isLockedPage, multi, code);
+    if (status == OK) {
+        int32_t saved = code == PluginFormatGif
+                            ? SaveAsPng(pageId, file)
+                            : SaveAsTiff(pageId, file, kLzwCompression, 0, true);
+        ReleaseImage(pageId);
+        if (saved != OK) {
+            bool written = code == PluginFormatGif
+                               ? SaveThroughPlugin(PluginFormatPng, page, file, 0)
+                               : SaveThroughPlugin(PluginFormatTiff, page, file, kTiffLzwSaveFlag);
+            status = written ? OK : GenericError;
+        }
+    } else if (pageId != 0) {
+        ReleaseImage(pageId);
+    }
+    // The page goes back as it came: unlocked while it is still the locked page, unloaded
+    // when a converted copy took its place.
+    if (isLockedPage)
+        k.KELVRA_UnlockPage(multi, page, 0);
+    else
+        k.KELVRA_Unload(page);
+    return status;
+}
+
+int32_t buildContainer(const KelvraApi& k, ImageId& id, const std::string& path, int32_t code,
+                       KelvraHandle multi, KelvraHandle fileHandle, bool keep,
+                       PluginPageSelector select) {
+    std::string name = GetPluginFormatName(code);
+    try {
+        RegisterImage(id, 0, name, path, keep ? SourceKindPlugin : SourceKindGdiImage);
+    } catch (...) {
+        k.KELVRA_CloseMultiBitmap(multi, 0);
+        k.KELVRA_CloseFileHandle(fileHandle);
+        id = 0;
+        return OutOfMemory;
+    }
+    int32_t pageCount = k.KELVRA_GetPageCount(multi);
+    if (ImageRecord* r = FindImageRecord(id)) {
+        r->PagesInPlace = keep;
+        (code == PluginFormatGif ? r->IsGifContainer : r->IsTiffContainer) = true;
+        r->PageCount = pageCount;
+        r->PageImageIds.assign(static_cast<size_t>(std::max(pageCount, 0)), 0);
+        r->PageFiles.assign(static_cast<size_t>(std::max(pageCount, 0)), std::string());
+        r->FrameDelays.assign(static_cast<size_t>(std::max(pageCount, 0)), 0);
+        r->CurrentPage = -1;
+        r->PluginFileHandle = fileHandle;
+        if (keep)
+            r->PluginHandle = multi;
+    }
+    if (keep) {
+        select(id, 0);
+        return OK;
+    }
+    int32_t written = 0;
+    int32_t last = UnknownImageFormat;
+    for (int32_t j = 0; j < pageCount; ++j) {
+        KelvraHandle page = k.KELVRA_LockPage(multi, j);
+        if (page == 0) {
+            last = GenericError;
+            continue;
+        }
+        std::string file = MakeTempFileName();
+        last = file.empty() ? GenericError : writePage(k, multi, page, code, file);
+        if (last == OK) {
+            if (ImageRecord* r = FindImageRecord(id))
+                r->PageFiles[static_cast<size_t>(j)] = file;
+            ++written;
+        } else if (!file.empty()) {
+            removeFile(file); // an unused page file is not left behind
+        }
+    }
+    k.KELVRA_CloseMultiBitmap(multi, 0);
+    select(id, 0);
+    if (written >= 1 && last == OK)
+        return OK;
+    ReleaseImage(id);
+    id = 0;
+    return last;
 }
 
 int32_t dpiFromDotsPerMetre(uint32_t dotsPerMetre) {
@@ -156,8 +243,6 @@ KelvraHandle LoadWithPages(int32_t& code, const std::string& path, bool& isMulti
 
 int32_t LoadThroughPlugin(ImageId& id, const std::string& path, bool useIcm, bool tiffPagesInPlace,
                           bool gifFramesInPlace) {
-    (void)tiffPagesInPlace;
-    (void)gifFramesInPlace;
     id = 0;
     const KelvraApi* k = plugin();
     if (!PluginAvailable() || !k)
@@ -173,11 +258,16 @@ int32_t LoadThroughPlugin(ImageId& id, const std::string& path, bool useIcm, boo
         if (bitmap == 0)
             return OutOfMemory;
         if (isMulti) {
-            // Page containers over plug-in pages are not built yet: the file goes back
-            // closed, and GDI+, which reads TIFF pages itself, takes it.
-            k->KELVRA_CloseMultiBitmap(bitmap, 0);
-            k->KELVRA_CloseFileHandle(fileHandle);
-            return UnknownImageFormat;
+            PluginPageSelector select =
+                code == PluginFormatGif ? g_selectGifFrame.load() : g_selectTiffPage.load();
+            if (!select) {
+                // Without a way to show a page the file goes back closed, to GDI+.
+                k->KELVRA_CloseMultiBitmap(bitmap, 0);
+                k->KELVRA_CloseFileHandle(fileHandle);
+                return UnknownImageFormat;
+            }
+            bool keep = code == PluginFormatGif ? gifFramesInPlace : tiffPagesInPlace;
+            return buildContainer(*k, id, path, code, bitmap, fileHandle, keep, select);
         }
         std::string name = GetPluginFormatName(code);
         bool mayUnload = true;
@@ -264,7 +354,7 @@ int32_t PluginBitmapToGdiBitmap(KelvraHandle& bitmap, ImageId& id, bool& mayUnlo
         if (hbm == 0) {
             status = OutOfMemory;
         } else {
-            status = registerFromHBitmap(hbm, id);
+            status = LoadFromHBitmap(hbm, 0, id);
             if (status == OK && minIsWhite) {
                 gp::Palette palette;
                 palette.entries = {0xFF000000u, 0xFFFFFFFFu};
@@ -286,6 +376,11 @@ int32_t PluginBitmapToGdiBitmap(KelvraHandle& bitmap, ImageId& id, bool& mayUnlo
             SetResolution(id, dpiX, dpiY, true);
     }
     return status;
+}
+
+void SetPluginPageSelectors(PluginPageSelector tiff, PluginPageSelector gif) {
+    g_selectTiffPage.store(tiff);
+    g_selectGifFrame.store(gif);
 }
 
 bool SaveThroughPlugin(int32_t code, KelvraHandle bitmap, const std::string& path, int32_t flags) {

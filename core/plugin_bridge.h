@@ -54,12 +54,26 @@ KelvraHandle LoadWithPages(int32_t& code, const std::string& path, bool& isMulti
 
 // Loads a file through the codec plug-in and registers the result under `id` (0 when
 // nothing was registered). Statuses: 0 loaded; 9 (Aborted) when the plug-in is absent;
-// 13 (UnknownImageFormat) for a format left to GDI+ (BMP, PNG, GIF, unknown content) and,
-// until page containers of plug-in pages exist, for multi-page files; 3 (OutOfMemory) when
-// the plug-in cannot load the file; else the conversion's status. The image takes the
-// plug-in's format name; when it draws from the plug-in's pixels it owns the plug-in bitmap.
+// 13 (UnknownImageFormat) for a format left to GDI+ (BMP, PNG, GIF, unknown content);
+// 3 (OutOfMemory) when the plug-in cannot load the file; else the conversion's status. The
+// image takes the plug-in's format name; when it draws from the plug-in's pixels it owns the
+// plug-in bitmap.
+// A TIFF of 2 or more pages becomes a page container: with tiffPagesInPlace one that keeps
+// the open multi-page bitmap (source kind 3), otherwise one whose pages are written to
+// temporary page files (LZW TIFF; PNG for GIF frames). A split container is released again
+// when its last page fails; its status is then that page's (13 without pages). Page 0 is
+// selected through the page selector set below; without one, multi-page files are closed
+// again and left to GDI+ (13).
 int32_t LoadThroughPlugin(ImageId& id, const std::string& path, bool useIcm, bool tiffPagesInPlace,
                           bool gifFramesInPlace);
+
+// Selects a page of a page container (SelectTiffPage, SelectGifFrame); the status is not
+// looked at here.
+using PluginPageSelector = int32_t (*)(ImageId container, int32_t index);
+// Sets the selectors the plug-in's page containers use (process-wide). They are the
+// containers' SelectTiffPage and SelectGifFrame unless replaced; null means none, and
+// multi-page files then go back to GDI+.
+void SetPluginPageSelectors(PluginPageSelector tiff, PluginPageSelector gif);
 
 // Turns a plug-in bitmap into a registered GDI+ image under `id`. Non-standard image types
 // are converted first (16-bit grey to 8-bit grey, high-range colour tone-mapped, others to a

@@ -7,6 +7,7 @@
 #include "core/image_table.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tavimo {
@@ -33,7 +34,17 @@ void CopyPluginTagsToImage(ImageId id, const std::vector<MetadataTagEntry>& reco
 // The viewer's IPTC queries. 300 (KelvraDllRequired) without the plug-in, whatever the id.
 // GetIptcTagCount: 0 with `count` untouched for an absent id, else the number of IPTC tags.
 // GetIptcTagId: 19 (PropertyNotFound) for an absent id or an index outside 1..count.
+// GetIptcTagValue: as GetIptcTagId; the value as display text (FormatPropertyValue: type 2
+// reads as text). Throws win::VbError(11) for a rational with a zero denominator.
 int32_t GetIptcTagCount(ImageId id, int32_t& count);
 int32_t GetIptcTagId(ImageId id, int32_t index, int32_t& tagId);
+int32_t GetIptcTagValue(ImageId id, int32_t index, std::string& text);
+
+// Before a plug-in save: every property item of `id` goes into the plug-in bitmap as a
+// tag of model 2 (key from the item's name, length, count, type, id, value; resolution
+// items of length 9 are written with length 8), and the image's resolution, rounded to
+// whole dpi, when both are above 0. Items the plug-in refuses are left out; the later ones
+// are still written.
+void WriteMetadataToPlugin(ImageId id, KelvraHandle bitmap);
 
 } // namespace tavimo

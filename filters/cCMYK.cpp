@@ -1,7 +1,8 @@
 #include "filters/cCMYK.h"
 
+#include "platform/win/vb_number.h"
+
 #include <algorithm>
-#include <cmath>
 
 namespace tavimo {
 
@@ -83,7 +84,7 @@ void cCMYK::rgbToCmyk() {
         return;
     }
     auto part = [this](int32_t v) {
-        return static_cast<int32_t>(std::nearbyint((v - m_K) * 255.0 / (255 - m_K)));
+        return static_cast<int32_t>(win::roundHalfEven((v - m_K) * 255.0 / (255 - m_K)));
     };
     m_C = part(c);
     m_M = part(m);
@@ -92,7 +93,7 @@ void cCMYK::rgbToCmyk() {
 
 void cCMYK::cmykToRgb() {
     auto channel = [this](int32_t v) {
-        double ink = std::nearbyint(v * (255.0 - m_K) / 255.0 + m_K);
+        double ink = win::roundHalfEven(v * (255.0 - m_K) / 255.0 + m_K);
         return 255 - static_cast<int32_t>(std::min(255.0, ink));
     };
     m_R = channel(m_C);

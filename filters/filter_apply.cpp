@@ -3,7 +3,7 @@
 // and the buffer is written back in the image's own format. Two selectors on colour-palette
 // images edit the palette instead.
 
-#include "filters/core_image_access.h"
+#include "core/filter_access.h"
 #include "filters/filter_engine.h"
 #include "filters/filter_ops.h"
 #include "filters/filters.h"
@@ -354,6 +354,7 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
                        FilterRect& rect, float c, float d, float e, double F, double G, double X,
                        double& result) {
     try {
+        fx::RoundToNearest nearest;
         FilterParams params{P, c, d, e, F, G, X};
         bool testValue = false;
         gp::Status s = run(access, selector, image, rect, params, result, testValue);
@@ -372,7 +373,7 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
 
 gp::Status ApplyFilter(int32_t selector, ImageId image, double P, FilterRect& rect, float c,
                        float d, float e, double F, double G, double X, double& result) {
-    FilterImageAccess& access = t_access ? *t_access : coreImageAccess();
+    FilterImageAccess& access = t_access ? *t_access : CoreFilterImageAccess();
     return ApplyFilter(access, selector, image, P, rect, c, d, e, F, G, X, result);
 }
 

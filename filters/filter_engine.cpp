@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfenv>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -17,6 +18,18 @@ namespace fx {
 
 void fail(const char* what) {
     throw FilterFault(what);
+}
+
+RoundToNearest::RoundToNearest() : m_previous(std::fegetround()) {
+    if (m_previous != FE_TONEAREST) {
+        std::fesetround(FE_TONEAREST);
+    }
+}
+
+RoundToNearest::~RoundToNearest() {
+    if (m_previous != FE_TONEAREST) {
+        std::fesetround(m_previous);
+    }
 }
 
 namespace {
@@ -87,6 +100,9 @@ private:
     }
 
     void work() {
+        // The operations round with rint, which follows the rounding mode: make sure it
+        // is to nearest, halves to even, on every thread that runs them.
+        RoundToNearest nearest;
         for (;;) {
             if (m_failed.load(std::memory_order_relaxed)) {
                 return;
@@ -249,6 +265,10 @@ void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLas
                 for (int32_t seen = progress[r - 1].load(std::memory_order_acquire); seen < need;
                      seen = progress[r - 1].load(std::memory_order_acquire)) {
                     if (failed.load(std::memory_order_relaxed)) {
+                        // Another row failed: give up, and release the row below, which
+                        // may be asleep waiting for this one.
+                        progress[r].store(colLast, std::memory_order_release);
+                        progress[r].notify_all();
                         return;
                     }
                     if (++spins > 200) {

@@ -38,10 +38,24 @@ inline constexpr uint32_t packArgb(uint32_t a, uint32_t r, uint32_t g, uint32_t 
 
 [[noreturn]] void fail(const char* what);
 
-// Nearest integer, halves to even (the default rounding mode, which nothing changes).
-// NaN and values outside the 32-bit range are run-time failures.
+// Sets the thread's rounding mode to nearest (halves to even) for its lifetime and puts
+// the previous mode back afterwards; the operations' rounding (rint) relies on it.
+class RoundToNearest {
+public:
+    RoundToNearest();
+    ~RoundToNearest();
+    RoundToNearest(const RoundToNearest&) = delete;
+    RoundToNearest& operator=(const RoundToNearest&) = delete;
+
+private:
+    int m_previous;
+};
+
+// Nearest integer, halves to even: rint under the mode that RoundToNearest ensures for
+// every call of the engine (rint is nearbyint without the care for the inexact flag, and
+// inlined). NaN and values outside the 32-bit range are run-time failures.
 inline int32_t toInt32(double v) {
-    double r = std::nearbyint(v);
+    double r = std::rint(v);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
         fail("integer conversion out of range");
     }
@@ -50,7 +64,7 @@ inline int32_t toInt32(double v) {
 
 // Nearest integer, halves to even, then a range check: outside 0..255 fails.
 inline uint32_t toByte(double v) {
-    double r = std::nearbyint(v);
+    double r = std::rint(v);
     if (!(r >= 0.0 && r <= 255.0)) {
         fail("byte conversion out of range");
     }

@@ -80,11 +80,18 @@ void Mosaic(PixelFrame& f, int32_t P) {
             std::fill(sums.begin(), sums.end(), 0);
             for (int64_t y = y0; y < y1; ++y) {
                 const uint32_t* src = f.source + y * w;
-                for (int64_t x = 0; x < w; ++x) {
-                    int64_t* s = &sums[static_cast<size_t>(x / c) * 3];
-                    s[0] += blueOf(src[x]);
-                    s[1] += greenOf(src[x]);
-                    s[2] += redOf(src[x]);
+                for (int64_t bx = 0; bx < blockCols; ++bx) {
+                    const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
+                    int64_t b = 0, g = 0, r = 0;
+                    for (int64_t x = x0; x < x1; ++x) {
+                        b += blueOf(src[x]);
+                        g += greenOf(src[x]);
+                        r += redOf(src[x]);
+                    }
+                    int64_t* sum = &sums[static_cast<size_t>(bx) * 3];
+                    sum[0] += b;
+                    sum[1] += g;
+                    sum[2] += r;
                 }
             }
             for (int64_t bx = 0; bx < blockCols; ++bx) {
@@ -229,7 +236,7 @@ void EllipseSqueeze(PixelFrame& f, bool coversWholeImage) {
             // Later source pixels overwrite earlier ones in the same column; columns that
             // receive nothing (in a stretched row) keep their values.
             for (int32_t x = 1; x <= w; ++x) {
-                double col = std::nearbyint((x - 1) * k + m);
+                double col = std::rint((x - 1) * k + m);
                 int64_t c = col < 0.0 ? 0 : (col > w - 1 ? w - 1 : static_cast<int64_t>(col));
                 out[c] = takeBgr(out[c], src[x - 1]);
             }
@@ -246,16 +253,16 @@ void Twirl(PixelFrame& f, double P, double radius) {
     parallelRows(0, h, rowGrain(w), [&](int32_t y0, int32_t y1) {
         for (int64_t y = y0 + 1; y <= y1; ++y) {
             uint32_t* out = f.pixels + (y - 1) * w;
-            const double dy = std::nearbyint(h * 0.5 - y);
+            const double dy = std::rint(h * 0.5 - y);
             for (int64_t x = 1; x <= w; ++x) {
-                const double dx = std::nearbyint(w * 0.5 - x);
+                const double dx = std::rint(w * 0.5 - x);
                 const double r = std::sqrt(dx * dx + dy * dy);
                 if (r >= big) {
                     continue;
                 }
                 const double angle = PolarAngle(dy, dx) + r / (big / s);
-                double sx = std::nearbyint(r * std::cos(angle) + w * 0.5);
-                double sy = std::nearbyint(h * 0.5 - r * std::sin(angle));
+                double sx = std::rint(r * std::cos(angle) + w * 0.5);
+                double sy = std::rint(h * 0.5 - r * std::sin(angle));
                 sx = std::clamp(sx, 1.0, static_cast<double>(w));
                 sy = std::clamp(sy, 1.0, static_cast<double>(h));
                 // All four bytes move, alpha included.

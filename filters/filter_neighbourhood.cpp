@@ -21,13 +21,14 @@ constexpr int64_t kSafeParameter = 8'000'000;
 
 enum class InPlace { SharpenTwo, Blur8, Cross, SharpenOne, CrossWeighted };
 
-// One row block of an in-place filter. `up`, `cur` and `down` are the bytes of rows
-// y - 1, y, y + 1 of the pixel buffer; columns [x0, x1). The sum of the neighbours other
-// than W is formed first for the whole block (it reads nothing this block writes), then
-// the serial pass adds the rewritten W neighbour.
-template <InPlace Op, bool Checked>
-void inPlaceBlock(const uint8_t* up, uint8_t* cur, const uint8_t* down, int32_t x0, int32_t x1,
-                  int64_t P, std::atomic<bool>& bad) {
+// One row block of an in-place filter, every intermediate checked against the 32-bit
+// range (for parameters large enough to overflow). `up`, `cur` and `down` are the bytes of
+// rows y - 1, y, y + 1 of the pixel buffer; columns [x0, x1). The sum of the neighbours
+// other than W is formed first for the whole block (it reads nothing this block writes),
+// then the serial pass adds the rewritten W neighbour.
+template <InPlace Op>
+void inPlaceBlockChecked(const uint8_t* up, uint8_t* cur, const uint8_t* down, int32_t x0,
+                         int32_t x1, int64_t P, std::atomic<bool>& bad) {
     constexpr int32_t kBlock = 512;
     int32_t part[kBlock * 3];
     uint8_t centre[kBlock * 3];
@@ -62,31 +63,86 @@ void inPlaceBlock(const uint8_t* up, uint8_t* cur, const uint8_t* down, int32_t 
                 constexpr int64_t kGain = Op == InPlace::SharpenTwo ? 24 : 9;
                 constexpr int64_t kDiv = Op == InPlace::SharpenTwo ? 8 : 1;
                 constexpr int64_t kRing = Op == InPlace::SharpenTwo ? 2 : 1;
-                if constexpr (Checked) {
-                    int64_t num =
-                        checked32(checked32(checked32(P + kGain) * c) - checked32(kRing * s));
-                    v = divTrunc(num, checked32(P + kDiv));
-                } else {
-                    // Exact for 32-bit operands: a double quotient never rounds across
-                    // an integer there.
-                    double num = static_cast<double>((P + kGain) * c - kRing * s);
-                    v = static_cast<int64_t>(num / static_cast<double>(P + kDiv));
-                }
+                int64_t num = checked32(checked32(checked32(P + kGain) * c) - checked32(kRing * s));
+                v = divTrunc(num, checked32(P + kDiv));
                 v = clampByte(v);
             } else {
                 const int64_t weight = 101 - P;
-                if constexpr (Checked) {
-                    int64_t num = checked32(checked32(checked32(weight) * c) + s);
-                    v = divTrunc(num, checked32(weight + 4));
-                } else {
-                    double num = static_cast<double>(weight * c + s);
-                    v = static_cast<int64_t>(num / static_cast<double>(weight + 4));
-                }
+                int64_t num = checked32(checked32(checked32(weight) * c) + s);
+                v = divTrunc(num, checked32(weight + 4));
                 // Not clamped: a negative pixel weight can leave the byte range, which
                 // cannot be stored.
                 outOfRange |= v < 0 || v > 255;
             }
             cur[j + ch] = static_cast<uint8_t>(v);
+        }
+    }
+    if (outOfRange) {
+        bad.store(true);
+    }
+}
+
+// The same for parameters that cannot overflow: everything but the W neighbour is folded
+// into one term per channel first, and the serial pass keeps the rewritten W values in
+// registers, so the dependency from pixel to pixel is only an add, a divide and a clamp.
+template <InPlace Op>
+void inPlaceBlockFast(const uint8_t* up, uint8_t* cur, const uint8_t* down, int32_t x0, int32_t x1,
+                      int32_t P, std::atomic<bool>& bad) {
+    constexpr int32_t kBlock = 512;
+    int32_t base[kBlock * 3];
+    const int32_t n = x1 - x0;
+    const int32_t gain = Op == InPlace::SharpenTwo   ? P + 24
+                         : Op == InPlace::SharpenOne ? P + 9
+                                                     : 101 - P;
+    constexpr int32_t kW = Op == InPlace::SharpenTwo ? -2 : (Op == InPlace::SharpenOne ? -1 : 1);
+    const double divisor = Op == InPlace::SharpenTwo   ? P + 8.0
+                           : Op == InPlace::SharpenOne ? P + 1.0
+                                                       : 105.0 - P;
+    for (int32_t i = 0; i < n; ++i) {
+        const int64_t j = static_cast<int64_t>(x0 + i) * 4;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int64_t k = j + ch;
+            int32_t b;
+            if constexpr (Op == InPlace::Cross) {
+                b = up[k] + cur[k + 4] + down[k] + cur[k];
+            } else if constexpr (Op == InPlace::CrossWeighted) {
+                b = gain * cur[k] + up[k] + cur[k + 4] + down[k];
+            } else {
+                int32_t ring = up[k - 4] + up[k] + up[k + 4] + cur[k + 4] + down[k - 4] + down[k] +
+                               down[k + 4];
+                if constexpr (Op == InPlace::Blur8) {
+                    b = ring;
+                } else {
+                    b = gain * cur[k] + kW * ring;
+                }
+            }
+            base[i * 3 + ch] = b;
+        }
+    }
+    const int64_t first = static_cast<int64_t>(x0) * 4;
+    int32_t w[3] = {cur[first - 4], cur[first - 3], cur[first - 2]};
+    bool outOfRange = false;
+    for (int32_t i = 0; i < n; ++i) {
+        uint8_t* out = cur + first + static_cast<int64_t>(i) * 4;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int32_t num = base[i * 3 + ch] + kW * w[ch];
+            int32_t v;
+            if constexpr (Op == InPlace::Blur8) {
+                v = num >> 3; // never negative
+            } else if constexpr (Op == InPlace::Cross) {
+                v = static_cast<int32_t>(static_cast<uint32_t>(num) / 5u);
+            } else {
+                // Exact for 32-bit operands: a double quotient never rounds across an
+                // integer there.
+                v = static_cast<int32_t>(static_cast<double>(num) / divisor);
+                if constexpr (Op == InPlace::CrossWeighted) {
+                    outOfRange |= v < 0 || v > 255;
+                } else {
+                    v = v < 0 ? 0 : (v > 255 ? 255 : v);
+                }
+            }
+            out[ch] = static_cast<uint8_t>(v);
+            w[ch] = out[ch];
         }
     }
     if (outOfRange) {
@@ -120,9 +176,10 @@ template <InPlace Op> void inPlaceFilter(PixelFrame& f, int64_t P) {
     wavefrontRows(1, h - 1, 1, w - 1, [&](int32_t y, int32_t x0, int32_t x1) {
         uint8_t* cur = bytes + y * stride;
         if (safe) {
-            inPlaceBlock<Op, false>(cur - stride, cur, cur + stride, x0, x1, P, bad);
+            inPlaceBlockFast<Op>(cur - stride, cur, cur + stride, x0, x1, static_cast<int32_t>(P),
+                                 bad);
         } else {
-            inPlaceBlock<Op, true>(cur - stride, cur, cur + stride, x0, x1, P, bad);
+            inPlaceBlockChecked<Op>(cur - stride, cur, cur + stride, x0, x1, P, bad);
         }
     });
     if (bad.load()) {
@@ -207,58 +264,6 @@ void BlurCrossWeighted(PixelFrame& f, int32_t P) {
     inPlaceFilter<InPlace::CrossWeighted>(f, P);
 }
 
-void LaplaceRelief(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    const int32_t bias[3] = {c.c0, c.c1, c.c2};
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        for (int ch = 0; ch < 3; ++ch) {
-            int32_t n8 = at(s, st, -1, -1, ch) + at(s, st, -1, 0, ch) + at(s, st, -1, 1, ch) +
-                         at(s, st, 0, -1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, -1, ch) +
-                         at(s, st, 1, 0, ch) + at(s, st, 1, 1, ch);
-            o[ch] = static_cast<uint8_t>(clampByte(8 * s[ch] - n8 + bias[ch]));
-        }
-    });
-}
-
-void EmbossLeftRight(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        int32_t d[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            d[ch] = (at(s, st, -1, -1, ch) + at(s, st, 0, -1, ch) + at(s, st, 1, -1, ch)) -
-                    (at(s, st, -1, 1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, 1, ch));
-        }
-        // The blue result goes to red and the red result to blue.
-        o[2] = static_cast<uint8_t>(clampByte(d[0] + c.c0));
-        o[1] = static_cast<uint8_t>(clampByte(d[1] + c.c1));
-        o[0] = static_cast<uint8_t>(clampByte(d[2] + c.c2));
-    });
-}
-
-void EmbossRightLeft(PixelFrame& f, int32_t P) {
-    const ColorParts c = splitColorRef(P);
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        int32_t d[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            d[ch] = (at(s, st, -1, 1, ch) + at(s, st, 0, 1, ch) + at(s, st, 1, 1, ch)) -
-                    (at(s, st, -1, -1, ch) + at(s, st, 0, -1, ch) + at(s, st, 1, -1, ch));
-        }
-        o[2] = static_cast<uint8_t>(clampByte(d[0] + c.c0));
-        o[1] = static_cast<uint8_t>(clampByte(d[1] + c.c1));
-        o[0] = static_cast<uint8_t>(clampByte(d[2] + c.c2));
-    });
-}
-
-void DiagonalRelief(PixelFrame& f) {
-    sourceInterior(f, [&](const uint8_t* s, uint8_t* o, int64_t st) {
-        for (int ch = 0; ch < 3; ++ch) {
-            int32_t v = 2 * at(s, st, -1, -1, ch) + at(s, st, -1, 0, ch) + at(s, st, 0, -1, ch) +
-                        s[ch] - at(s, st, 0, 1, ch) - at(s, st, 1, 0, ch) - 2 * at(s, st, 1, 1, ch);
-            o[ch] = static_cast<uint8_t>(clampByte(v / 2 + 50));
-        }
-    });
-}
-
 void DiagonalEmboss(PixelFrame& f, int32_t P) {
     const ColorParts c = splitColorRef(P);
     withRowBelow(f, [&](uint32_t p, uint32_t se) {
@@ -291,8 +296,8 @@ void AlternateRowShading(PixelFrame& f) {
     std::array<uint8_t, 256> tUp{}, tDown{};
     for (int i = 0; i < 256; ++i) {
         double u = i * static_cast<double>(up);
-        tUp[i] = u > 255.0 ? 255 : static_cast<uint8_t>(std::nearbyint(u));
-        tDown[i] = static_cast<uint8_t>(std::nearbyint(i * static_cast<double>(down)));
+        tUp[i] = u > 255.0 ? 255 : static_cast<uint8_t>(std::rint(u));
+        tDown[i] = static_cast<uint8_t>(std::rint(i * static_cast<double>(down)));
     }
     const int64_t w = f.width;
     // Only complete pairs of rows change; an odd last row keeps its values.

@@ -297,25 +297,37 @@ void AutoLevels(PixelFrame& f) {
 void AddNoise(PixelFrame& f, int32_t P) {
     const int64_t span = checked32(2 * static_cast<int64_t>(P) + 1);
     const int64_t n = pixelCount(f);
-    // The draws are taken in pixel order, three per pixel (red, green, blue), so the
-    // sequence is the same whatever the threads; drawing dominates the cost anyway.
-    constexpr int64_t kChunk = 4096;
-    std::vector<float> u(static_cast<size_t>(kChunk * 3));
-    auto noisy = [&](uint32_t v, float draw) {
-        return static_cast<uint32_t>(
-            clampByte(toInt32(static_cast<double>(draw) * static_cast<double>(span) - P + v)));
-    };
+    // The draws are taken in pixel order, three per pixel (red, green, blue), a chunk at a
+    // time on this thread; applying a chunk's draws is independent per pixel and runs in
+    // parallel, so the result is the same whatever the threads.
+    constexpr int64_t kChunk = 1 << 18;
+    std::vector<float> u(static_cast<size_t>(std::min(kChunk, n) * 3));
+    std::atomic<bool> bad{false};
     for (int64_t start = 0; start < n; start += kChunk) {
-        int64_t count = std::min(kChunk, n - start);
+        const int64_t count = std::min(kChunk, n - start);
         drawUniform(u.data(), static_cast<size_t>(count * 3));
         uint32_t* p = f.pixels + start;
-        for (int64_t i = 0; i < count; ++i) {
-            uint32_t v = p[i];
-            uint32_t r = noisy(redOf(v), u[3 * i]);
-            uint32_t g = noisy(greenOf(v), u[3 * i + 1]);
-            uint32_t b = noisy(blueOf(v), u[3 * i + 2]);
-            p[i] = withBgr(v, b, g, r);
-        }
+        parallelRows(0, static_cast<int32_t>(count), 16384, [&](int32_t i0, int32_t i1) {
+            bool outside = false;
+            auto noisy = [&](uint32_t v, float draw) {
+                double r = std::rint(static_cast<double>(draw) * static_cast<double>(span) - P + v);
+                outside |= !(r >= -2147483648.0 && r <= 2147483647.0);
+                return static_cast<uint32_t>(r < 0.0 ? 0 : (r > 255.0 ? 255 : r));
+            };
+            for (int64_t i = i0; i < i1; ++i) {
+                uint32_t v = p[i];
+                uint32_t r = noisy(redOf(v), u[3 * i]);
+                uint32_t g = noisy(greenOf(v), u[3 * i + 1]);
+                uint32_t b = noisy(blueOf(v), u[3 * i + 2]);
+                p[i] = withBgr(v, b, g, r);
+            }
+            if (outside) {
+                bad.store(true);
+            }
+        });
+    }
+    if (bad.load()) {
+        fail("integer conversion out of range");
     }
 }
 
@@ -337,7 +349,7 @@ void ApplyGamma(PixelFrame& f, int32_t P) {
     const double e = 1.0 / g;
     CheckedTable t;
     for (int v = 0; v < 256; ++v) {
-        double r = std::nearbyint(std::pow(v / 255.0, e) * 255.0);
+        double r = std::rint(std::pow(v / 255.0, e) * 255.0);
         if (r >= 0.0 && r <= 255.0) {
             t.value[v] = static_cast<uint8_t>(r);
         } else {
@@ -472,7 +484,7 @@ void RemoveChannel(PixelFrame& f, Channel remove) {
 void ScaleChannel(PixelFrame& f, Channel channel, float factor) {
     CheckedTable t;
     for (int v = 0; v < 256; ++v) {
-        double r = std::nearbyint(v * static_cast<double>(factor));
+        double r = std::rint(v * static_cast<double>(factor));
         if (r >= 0.0 && r <= 2147483647.0) {
             t.value[v] = static_cast<uint8_t>(std::min(r, 255.0));
         } else {
@@ -525,7 +537,7 @@ bool IsBlank(const PixelFrame& f, float confidence, bool packed) {
         return d;
     });
     double share = 100.0 - static_cast<double>(dark) / static_cast<double>(pixelCount(f)) * 100.0;
-    share = std::nearbyint(share * 10.0) / 10.0;
+    share = std::rint(share * 10.0) / 10.0;
     return share > static_cast<double>(confidence);
 }
 

@@ -1,4 +1,4 @@
-// The AVX2 variant of the rank filters. Everything included before the target pragma
+// The AVX2 variant of the window filters. Everything included before the target pragma
 // keeps the generic instruction set; only this variant's own functions use AVX2, and they
 // run only where the processor has it.
 
@@ -36,6 +36,18 @@ void MorphologicalEdge3(PixelFrame& f) {
 }
 void EdgePreservingSmooth5(PixelFrame& f) {
     avx2_impl::EdgePreservingSmooth5(f);
+}
+void LaplaceRelief(PixelFrame& f, int32_t P) {
+    avx2_impl::LaplaceRelief(f, P);
+}
+void EmbossLeftRight(PixelFrame& f, int32_t P) {
+    avx2_impl::EmbossLeftRight(f, P);
+}
+void EmbossRightLeft(PixelFrame& f, int32_t P) {
+    avx2_impl::EmbossRightLeft(f, P);
+}
+void DiagonalRelief(PixelFrame& f) {
+    avx2_impl::DiagonalRelief(f);
 }
 
 } // namespace tavimo::fx::avx2

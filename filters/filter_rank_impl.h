@@ -99,26 +99,28 @@ inline void MorphologicalEdge3(PixelFrame& f) {
 
 inline void EdgePreservingSmooth5(PixelFrame& f) {
     windowFilter<2>(f, [](VBytes* win) {
+        VWords v[25];
+        for (int i = 0; i < 25; ++i) {
+            v[i] = __builtin_convertvector(win[i], VWords);
+        }
         // Sub-windows 1 to 4: upper-left, upper-right, lower-left, lower-right, each 3x3
         // and each holding the centre. Means are truncated; the strictly smallest
-        // deviation wins, so ties go to the lower-numbered sub-window. Each sub-window
-        // widens its nine values afresh, which keeps few vectors alive at a time.
+        // deviation wins, so ties go to the lower-numbered sub-window. The deviation
+        // uses |v - M| = v + M - 2 min(v, M), so its sum is S + 9M - 2 (sum of minima).
         constexpr int kTop[4] = {0, 0, 2, 2};
         constexpr int kLeft[4] = {0, 2, 0, 2};
         VWords bestMean{}, bestDev{};
         for (int k = 0; k < 4; ++k) {
-            VWords v[9];
             VWords sum{};
             for (int i = 0; i < 9; ++i) {
-                v[i] =
-                    __builtin_convertvector(win[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3], VWords);
-                sum += v[i];
+                sum += v[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3];
             }
-            VWords mean = sum / 9;
-            VWords dev{};
+            const VWords mean = divideBy9(sum);
+            VWords minima{};
             for (int i = 0; i < 9; ++i) {
-                dev += vmax(v[i], mean) - vmin(v[i], mean);
+                minima += vmin(v[(kTop[k] + i / 3) * 5 + kLeft[k] + i % 3], mean);
             }
+            const VWords dev = sum + mean * 9 - minima * 2;
             if (k == 0) {
                 bestMean = mean;
                 bestDev = dev;
@@ -129,6 +131,57 @@ inline void EdgePreservingSmooth5(PixelFrame& f) {
             }
         }
         return __builtin_convertvector(bestMean, VBytes);
+    });
+}
+
+// 3x3 reliefs and embosses from the source copy, in signed 16-bit lanes; window index
+// r * 3 + c is row offset r - 1, column offset c - 1.
+inline void LaplaceRelief(PixelFrame& f, int32_t P) {
+    const ColorParts c = splitColorRef(P);
+    const VShorts bias = perChannel(static_cast<int16_t>(c.c0), static_cast<int16_t>(c.c1),
+                                    static_cast<int16_t>(c.c2));
+    windowFilter<1>(f, [&](VBytes* win) {
+        VShorts ring{};
+        for (int i = 0; i < 9; ++i) {
+            if (i != 4) {
+                ring += widen(win[i]);
+            }
+        }
+        return narrowClamped(widen(win[4]) * 8 - ring + bias);
+    });
+}
+
+inline void embossColumns(PixelFrame& f, int32_t P, bool leftMinusRight) {
+    const ColorParts c = splitColorRef(P);
+    // The blue difference goes to red with c0 and the red one to blue with c2: the bias
+    // is added before the lanes are swapped.
+    const VShorts bias = perChannel(static_cast<int16_t>(c.c0), static_cast<int16_t>(c.c1),
+                                    static_cast<int16_t>(c.c2));
+    const VBytes swap = {2,  1,  0,  3,  6,  5,  4,  7,  10, 9,  8,  11, 14, 13, 12, 15,
+                         18, 17, 16, 19, 22, 21, 20, 23, 26, 25, 24, 27, 30, 29, 28, 31};
+    windowFilter<1>(f, [&](VBytes* win) {
+        VShorts left = widen(win[0]) + widen(win[3]) + widen(win[6]);
+        VShorts right = widen(win[2]) + widen(win[5]) + widen(win[8]);
+        VShorts d = leftMinusRight ? left - right : right - left;
+        return __builtin_shuffle(narrowClamped(d + bias), swap);
+    });
+}
+
+inline void EmbossLeftRight(PixelFrame& f, int32_t P) {
+    embossColumns(f, P, true);
+}
+inline void EmbossRightLeft(PixelFrame& f, int32_t P) {
+    embossColumns(f, P, false);
+}
+
+inline void DiagonalRelief(PixelFrame& f) {
+    windowFilter<1>(f, [](VBytes* win) {
+        // Kernel rows 2 1 0 / 1 1 -1 / 0 -1 -2.
+        VShorts s = widen(win[0]) * 2 + widen(win[1]) + widen(win[3]) + widen(win[4]) -
+                    widen(win[5]) - widen(win[7]) - widen(win[8]) * 2;
+        // Halving truncated toward zero: negative sums round up first.
+        VShorts half = (s - (s >> 15)) >> 1;
+        return narrowClamped(half + 50);
     });
 }
 

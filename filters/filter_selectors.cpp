@@ -46,6 +46,7 @@ bool selectorIsTest(int32_t selector) {
 FilterOutcome runFilterOperation(int32_t selector, PixelFrame& f, const FilterParams& a,
                                  const FilterContext& context) {
     using namespace fx;
+    RoundToNearest nearest;
     FilterOutcome out;
     // Each parameter is converted only where the selector uses it, so an unused one may
     // hold anything.

@@ -18,6 +18,8 @@ namespace tavimo::fx::TAVIMO_RANK_NS {
 
 typedef uint8_t VBytes __attribute__((vector_size(32)));
 typedef uint16_t VWords __attribute__((vector_size(64)));
+typedef int16_t VShorts __attribute__((vector_size(64)));
+typedef uint16_t VWords8 __attribute__((vector_size(16)));
 
 inline constexpr int kLanePixels = 8;
 
@@ -32,6 +34,39 @@ inline VWords vmin(VWords a, VWords b) {
 }
 inline VWords vmax(VWords a, VWords b) {
     return a < b ? b : a;
+}
+
+// v / 9 lane by lane. GCC turns the division of a vector of native width into a multiply,
+// but scalarises it for wider ones, so it is done in 16-byte pieces.
+inline VWords divideBy9(VWords v) {
+    VWords8 part[4];
+    std::memcpy(part, &v, sizeof v);
+    for (auto& p : part) {
+        p = p / 9;
+    }
+    std::memcpy(&v, part, sizeof v);
+    return v;
+}
+
+inline VShorts widen(VBytes v) {
+    return __builtin_convertvector(v, VShorts);
+}
+// Clamps to 0..255 and narrows to bytes.
+inline VBytes narrowClamped(VShorts v) {
+    const VShorts zero{}, top = zero + 255;
+    v = v < zero ? zero : v;
+    v = v > top ? top : v;
+    return __builtin_convertvector(v, VBytes);
+}
+// The same lane values for every pixel (blue, green, red; alpha 0).
+inline VShorts perChannel(int16_t b, int16_t g, int16_t r) {
+    VShorts v{};
+    for (int i = 0; i < 32; i += 4) {
+        v[i] = b;
+        v[i + 1] = g;
+        v[i + 2] = r;
+    }
+    return v;
 }
 
 // Loads n (1..8) pixels; lanes past them are zero.

@@ -6,7 +6,7 @@
 //
 // The engine reaches images only through FilterImageAccess, a narrow view of the image
 // core (size, pixel format, palette, bitmap locking). By default that is the thread's
-// image table (filters/core_image_access.h); tests may install fakes.
+// image table (core/filter_access.h); tests may install fakes.
 
 #include "filters/filter_types.h"
 #include "platform/gdiplus/types.h"

@@ -20,6 +20,8 @@ packages=(
     imagemagick qpdf poppler-utils xvfb xauth
     # OpenCV image processing: the peer the filter benchmarks are measured against
     libopencv-imgproc-dev
+    # the viewer benchmark's reference thumbnailer (vipsthumbnail)
+    libvips-tools
     # PDF/A-1b validator (Apache PDFBox Preflight) used by the pdf-validate tests
     libpdfbox2-java libactivation-java libjaxb-api-java openjdk-17-jre-headless
     # codec fuzz targets (scripts/fuzz-short.sh): clang with libFuzzer and sanitizer runtimes

@@ -77,6 +77,8 @@ struct ImageBoxState {
     int16_t m_SavedHValue = 0, m_SavedVValue = 0;
     bool m_QualityPass = false;
     bool m_RenderFailed = false;
+    // The last status is a refused argument (ZoomArea), which must not stop later layouts.
+    bool m_ArgumentRefused = false;
     bool m_LayoutSinceOpen = false;
     bool m_FirstLayout = true;
     float m_OSVersion = 0;
@@ -131,6 +133,8 @@ public:
     ax::Shape& rectShape() { return *m_shRect; }
     ax::FocusBox& cornerBox() { return *m_shCorner; }
     ax::ControlTimer& qualityTimer() { return *m_TmQual; }
+    // The interpolation mode the last successful draw used; -1 before the first.
+    int32_t lastDrawInterpolation() const { return m_drawnInterpolation; }
 
     // Every persisted key, in the order WriteProperties writes them.
     static const std::vector<std::string>& persistedKeys();
@@ -166,14 +170,45 @@ private:
 
     void Shutdown();
     void raise(ImageBoxEvent id, std::span<ax::Variant> args = {});
-    // Hooks filled by the layout and input parts; for now they keep state consistent.
-    void UpdateLayout();
+    void wireConstituents();
+
+    // Image sources and adoption.
+    QuennetStatus displayFile(const std::string& path, bool icm, bool allowTempCopy);
+    // The end of every display member: page 1, adoption and layout when `status` is 0.
+    QuennetStatus adoptLoaded(int32_t status);
+    int32_t DisplayFromBytes(const std::vector<uint8_t>& bytes, bool icm);
+    void CloseCurrentImage(bool keepInformation);
+    void InitImageInfo(int32_t id = 0);
+    void FreeDisplayedImage();
+    int32_t GetWorkImage() const;
+    int32_t LoadCurrentFrame();
+    std::string ownTempCopyPath() const;
+
+    // Layout, zoom and scrolling.
+    void ComputeMaxZoom();
+    void UpdateLayout(int32_t id = 0);
     void UpdateScrollBarRanges();
     void UpdateScrollBarVisibility();
+    void onBarChange(bool horizontal);
+    void onBarKeyDown();
+    int32_t barWidth() const;  // Vw
+    int32_t barHeight() const; // Hh
+    int32_t viewWidth() const;
+    int32_t viewHeight() const;
+
+    // Rendering.
+    void RenderView(int32_t id, bool qualityPass);
+    ax::ComPtr<ax::Picture> DrawImageGdip(int32_t viewW, int32_t viewH, int32_t id, int32_t dstX,
+                                          int32_t dstY, int32_t dstW, int32_t dstH, int32_t srcX,
+                                          int32_t srcY, int32_t srcW, int32_t srcH);
+    int32_t drawNormal(int32_t id, int32_t viewW, int32_t viewH, int32_t interpolation);
+    void onQualityTimer();
+
     void ApplyMousePointer();
     void KillFrameTimer();
     void FreeWorkImage();
     void DeleteTempCopy();
+    void StartWheelHook();
     void StopWheelHook();
     QuennetStatus notBuilt() const {
         return QuennetStatus::NotImplemented;
@@ -186,6 +221,8 @@ private:
     ax::FocusBox* m_shCorner;
     ax::Shape* m_shRect;
     ax::ControlTimer* m_TmQual;
+    bool m_restoringBars = false;      // the bars are being put back after a key
+    int32_t m_drawnInterpolation = -1; // the interpolation of the last draw (tests, host)
 };
 
 // The misc-status flags of each class.

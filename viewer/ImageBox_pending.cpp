@@ -1,7 +1,7 @@
-// Members whose work belongs to the display, layout, rendering, operations, frames,
-// input and download parts of the control. Pure reads of the state and the small rules
-// those parts state outright are here already; the rest answer NotImplemented (the last
-// status is left alone), 0, an empty string or do nothing until their part is built.
+// Members whose work belongs to the operations, frames, input and download parts of the control.
+// Pure reads of the state and the small rules those parts state outright are here already; the rest
+// answer NotImplemented (the last status is left alone), 0, an empty string or do nothing until
+// their part is built.
 
 #include <cmath>
 
@@ -10,186 +10,6 @@
 #include "viewer/wheel_hook.h"
 
 namespace tavimo {
-
-namespace {
-constexpr float kMmPerInch = 25.4f;
-} // namespace
-
-// --- image sources ---
-QuennetStatus ImageBox::DisplayFromFile(const std::string&) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromFileICM(const std::string&) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromStdPicture(ax::ComPtr<ax::Unknown>&) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromStream(ax::ComPtr<ax::Unknown>) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromStreamICM(ax::ComPtr<ax::Unknown>) {
-    return notBuilt();
-}
-int32_t ImageBox::DisplayFromByteArray(std::vector<uint8_t>&) {
-    return static_cast<int32_t>(notBuilt());
-}
-int32_t ImageBox::DisplayFromByteArrayICM(std::vector<uint8_t>&) {
-    return static_cast<int32_t>(notBuilt());
-}
-int32_t ImageBox::DisplayFromString(const std::string&) {
-    return static_cast<int32_t>(notBuilt());
-}
-QuennetStatus ImageBox::DisplayFromMetaFile(const std::string&, float) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromHBitmap(int32_t) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromHICON(int32_t) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromClipboardData() {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromGdiDib(int32_t) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::DisplayFromQuennetImage(int32_t) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::SetNativeImage(int32_t) {
-    return notBuilt();
-}
-int32_t ImageBox::GetNativeImage() {
-    return m_s.m_ImageId;
-}
-void ImageBox::CloseImage() {}
-void ImageBox::CloseImageEx() {}
-void ImageBox::ImageClosed() {}
-void ImageBox::Clear() {}
-
-// --- layout, zoom and scrolling ---
-void ImageBox::UpdateLayout() {}
-void ImageBox::UpdateScrollBarRanges() {}
-void ImageBox::UpdateScrollBarVisibility() {}
-
-QuennetStatus ImageBox::SetZoom100() {
-    if (m_s.m_ZoomMode != 1) {
-        m_s.m_ZoomMode = 1;
-        UpdateLayout();
-    }
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-QuennetStatus ImageBox::SetZoomFitControl() {
-    if (m_s.m_ZoomMode != 2) {
-        m_s.m_ZoomMode = 2;
-        UpdateLayout();
-    }
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-QuennetStatus ImageBox::SetZoomWidthControl() {
-    if (m_s.m_ZoomMode != 3) {
-        m_s.m_ZoomMode = 3;
-        UpdateLayout();
-    }
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-QuennetStatus ImageBox::SetZoomHeightControl() {
-    if (m_s.m_ZoomMode != 5) {
-        m_s.m_ZoomMode = 5;
-        UpdateLayout();
-    }
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-QuennetStatus ImageBox::SetZoomControl() {
-    if (m_s.m_ZoomMode != 6) {
-        m_s.m_ZoomMode = 6;
-        UpdateLayout();
-    }
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-QuennetStatus ImageBox::SetZoom(float) {
-    return notBuilt();
-}
-QuennetStatus ImageBox::ZoomIN() {
-    return notBuilt();
-}
-QuennetStatus ImageBox::ZoomOUT() {
-    return notBuilt();
-}
-QuennetStatus ImageBox::ZoomArea(int32_t, int32_t, int32_t, int32_t) {
-    return notBuilt();
-}
-void ImageBox::ZoomRect() {}
-void ImageBox::CenterOnRect() {}
-double ImageBox::GetMaxZoom() {
-    return m_s.m_MaxZoom;
-}
-int32_t ImageBox::GetImageLeft() {
-    return m_s.m_ImageLeft;
-}
-int32_t ImageBox::GetImageTop() {
-    return m_s.m_ImageTop;
-}
-int16_t ImageBox::GetHScrollBarMaxPosition() {
-    return m_HScroll->Max();
-}
-int16_t ImageBox::GetVScrollBarMaxPosition() {
-    return m_VScroll->Max();
-}
-int16_t ImageBox::GetHScrollBarPosition() {
-    return m_HScroll->Value();
-}
-int16_t ImageBox::GetVScrollBarPosition() {
-    return m_VScroll->Value();
-}
-void ImageBox::SetHScrollBarPosition(int32_t) {}
-void ImageBox::SetVScrollBarPosition(int32_t) {}
-void ImageBox::SetHVScrollBarPosition(int32_t, int32_t) {}
-void ImageBox::GetDisplayedArea(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int32_t& nHeight) {
-    nLeft = m_s.m_DisplayedLeft;
-    nTop = m_s.m_DisplayedTop;
-    nWidth = m_s.m_DisplayedWidth;
-    nHeight = m_s.m_DisplayedHeight;
-}
-void ImageBox::GetDisplayedAreaMM(float& nLeft, float& nTop, float& nWidth, float& nHeight) {
-    if (m_s.m_HorizontalResolution > 0) {
-        nLeft = static_cast<float>(m_s.m_DisplayedLeft) * kMmPerInch / m_s.m_HorizontalResolution;
-        nWidth = static_cast<float>(m_s.m_DisplayedWidth) * kMmPerInch / m_s.m_HorizontalResolution;
-    }
-    if (m_s.m_VerticalResolution > 0) {
-        nTop = static_cast<float>(m_s.m_DisplayedTop) * kMmPerInch / m_s.m_VerticalResolution;
-        nHeight = static_cast<float>(m_s.m_DisplayedHeight) * kMmPerInch / m_s.m_VerticalResolution;
-    }
-}
-float ImageBox::GetWidthMM() {
-    return m_s.m_HorizontalResolution > 0
-               ? static_cast<float>(m_s.m_ImageWidth) * kMmPerInch / m_s.m_HorizontalResolution
-               : 0.0f;
-}
-float ImageBox::GetHeightMM() {
-    return m_s.m_VerticalResolution > 0
-               ? static_cast<float>(m_s.m_ImageHeight) * kMmPerInch / m_s.m_VerticalResolution
-               : 0.0f;
-}
-
-// --- rendering ---
-void ImageBox::Refresh() {
-    try {
-        // The wheel hook leaves wheel messages alone while the repaint runs.
-        wheelHookFlags().layoutRunning = true;
-        ax::UserControl::Refresh();
-    } catch (...) {
-    }
-    wheelHookFlags().layoutRunning = false;
-}
-QuennetStatus ImageBox::Redraw() {
-    return static_cast<QuennetStatus>(m_s.m_LastStatus);
-}
-int32_t ImageBox::GetInterpolationMode() {
-    return 0;
-}
 
 // --- image operations ---
 QuennetStatus ImageBox::Rotate90() {
@@ -356,6 +176,8 @@ void ImageBox::ApplyMousePointer() {
         setMousePointer(0);
     }
 }
+
+void ImageBox::StartWheelHook() {}
 
 void ImageBox::StopWheelHook() {
     m_s.m_WheelHooked = false;

@@ -480,6 +480,7 @@ void ImageBox::put_ImageAlignment(int32_t value) {
     if (m_s.m_ImageId != 0) {
         m_s.m_RealignH = true;
         m_s.m_RealignV = true;
+        InitImageInfo();
         UpdateLayout();
     }
     PropertyChanged("ImageAlignment");
@@ -492,8 +493,10 @@ void ImageBox::put_ImagePosition(int32_t value) {
     if (value == m_s.m_ImagePosition)
         return;
     m_s.m_ImagePosition = value;
-    if (m_s.m_ImageId != 0)
+    if (m_s.m_ImageId != 0) {
+        InitImageInfo();
         UpdateLayout();
+    }
     PropertyChanged("ImagePosition");
 }
 

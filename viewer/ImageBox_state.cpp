@@ -35,6 +35,7 @@ ImageBox::ImageBox(Kind kind)
     m_shRect->setBorderColor(0);
     m_shRect->setBorderWidth(1);
     m_TmQual = &addTimer("TmQual", kQualityIntervalMs);
+    wireConstituents();
 
     setBorderStyle(1);
     setAppearance(1);
@@ -162,9 +163,7 @@ void ImageBox::onInitialize() {
         m_s.m_WorkImageId = 0;
         m_s.m_WorkFrame = 0;
 
-        // hwnd is a positive 32-bit handle, so its absolute value is itself.
-        m_s.m_TempCopyPath =
-            win::GetTempFolder() + std::to_string(std::llabs(static_cast<int64_t>(get_hwnd())));
+        m_s.m_TempCopyPath = ownTempCopyPath();
         m_s.m_TempCopyInUse = false;
         m_s.m_EdgePagingLatch = false;
 
@@ -187,16 +186,6 @@ void ImageBox::onShow() {
         m_s.m_PointerSet = true;
         setMousePointer(m_s.m_MousePointer);
     }
-}
-
-void ImageBox::onResize() {
-    // The layout part lays out and draws here; until then the host is told of the size.
-    UpdateLayout();
-    raise(ImageBoxEvent::ResizeControl);
-}
-
-void ImageBox::onPaint() {
-    raise(ImageBoxEvent::PaintControl);
 }
 
 void ImageBox::onTerminate() {
@@ -299,9 +288,18 @@ void ImageBox::FreeWorkImage() {
 }
 
 void ImageBox::DeleteTempCopy() {
+    if (!m_s.m_TempCopyInUse)
+        return;
     if (!m_s.m_TempCopyPath.empty())
         win::deleteFileQuietly(m_s.m_TempCopyPath);
     m_s.m_TempCopyInUse = false;
+    // A byte-array load points the path at its own file; the next copy is the control's.
+    m_s.m_TempCopyPath = ownTempCopyPath();
+}
+
+std::string ImageBox::ownTempCopyPath() const {
+    // hwnd is a positive 32-bit handle, so its absolute value is itself.
+    return win::GetTempFolder() + std::to_string(std::llabs(static_cast<int64_t>(hWnd())));
 }
 
 } // namespace tavimo

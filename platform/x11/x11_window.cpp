@@ -76,10 +76,10 @@ void Window::present(const uint8_t* pixels, int width, int height, int stride) {
     for (int y = 0; y < height; ++y)
         std::memcpy(&p.staging[static_cast<size_t>(y) * width * 4],
                     pixels + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(width) * 4);
-    XImage* image = XCreateImage(p.display, p.visual, static_cast<unsigned>(p.depth), ZPixmap, 0,
-                                 reinterpret_cast<char*>(p.staging.data()),
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
-                                 width * 4);
+    XImage* image =
+        XCreateImage(p.display, p.visual, static_cast<unsigned>(p.depth), ZPixmap, 0,
+                     reinterpret_cast<char*>(p.staging.data()), static_cast<unsigned>(width),
+                     static_cast<unsigned>(height), 32, width * 4);
     if (!image)
         return;
     image->byte_order = LSBFirst;
@@ -88,6 +88,16 @@ void Window::present(const uint8_t* pixels, int width, int height, int stride) {
     image->data = nullptr; // the staging buffer is ours
     XDestroyImage(image);
     XFlush(p.display);
+}
+
+void Window::resize(int width, int height) {
+    if (width < 1 || height < 1)
+        return;
+    XResizeWindow(m_impl->display, m_impl->window, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height));
+    XSync(m_impl->display, False);
+    m_width = width;
+    m_height = height;
 }
 
 bool Window::capture(uint8_t* pixels, int width, int height, int stride) {
@@ -120,10 +130,14 @@ int buttonsHeld(unsigned int state) {
 
 int buttonNumber(unsigned int button) {
     switch (button) {
-    case Button1: return 1;
-    case Button3: return 2;
-    case Button2: return 4;
-    default: return 0;
+    case Button1:
+        return 1;
+    case Button3:
+        return 2;
+    case Button2:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -141,27 +155,64 @@ int virtualKeyFromKeysym(unsigned long keysym) {
     if (keysym >= XK_KP_0 && keysym <= XK_KP_9)
         return static_cast<int>(0x60 + (keysym - XK_KP_0));
     switch (keysym) {
-    case XK_BackSpace: return 0x08;
-    case XK_Tab: return 0x09;
-    case XK_Return: case XK_KP_Enter: return 0x0D;
-    case XK_Shift_L: case XK_Shift_R: return 0x10;
-    case XK_Control_L: case XK_Control_R: return 0x11;
-    case XK_Alt_L: case XK_Alt_R: return 0x12;
-    case XK_Escape: return 0x1B;
-    case XK_space: return 0x20;
-    case XK_Page_Up: case XK_KP_Page_Up: return 0x21;
-    case XK_Page_Down: case XK_KP_Page_Down: return 0x22;
-    case XK_End: case XK_KP_End: return 0x23;
-    case XK_Home: case XK_KP_Home: return 0x24;
-    case XK_Left: case XK_KP_Left: return 0x25;
-    case XK_Up: case XK_KP_Up: return 0x26;
-    case XK_Right: case XK_KP_Right: return 0x27;
-    case XK_Down: case XK_KP_Down: return 0x28;
-    case XK_Insert: case XK_KP_Insert: return 0x2D;
-    case XK_Delete: case XK_KP_Delete: return 0x2E;
-    case XK_KP_Add: case XK_plus: return 0x6B;
-    case XK_KP_Subtract: case XK_minus: return 0x6D;
-    default: return 0;
+    case XK_BackSpace:
+        return 0x08;
+    case XK_Tab:
+        return 0x09;
+    case XK_Return:
+    case XK_KP_Enter:
+        return 0x0D;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return 0x10;
+    case XK_Control_L:
+    case XK_Control_R:
+        return 0x11;
+    case XK_Alt_L:
+    case XK_Alt_R:
+        return 0x12;
+    case XK_Escape:
+        return 0x1B;
+    case XK_space:
+        return 0x20;
+    case XK_Page_Up:
+    case XK_KP_Page_Up:
+        return 0x21;
+    case XK_Page_Down:
+    case XK_KP_Page_Down:
+        return 0x22;
+    case XK_End:
+    case XK_KP_End:
+        return 0x23;
+    case XK_Home:
+    case XK_KP_Home:
+        return 0x24;
+    case XK_Left:
+    case XK_KP_Left:
+        return 0x25;
+    case XK_Up:
+    case XK_KP_Up:
+        return 0x26;
+    case XK_Right:
+    case XK_KP_Right:
+        return 0x27;
+    case XK_Down:
+    case XK_KP_Down:
+        return 0x28;
+    case XK_Insert:
+    case XK_KP_Insert:
+        return 0x2D;
+    case XK_Delete:
+    case XK_KP_Delete:
+        return 0x2E;
+    case XK_KP_Add:
+    case XK_plus:
+        return 0x6B;
+    case XK_KP_Subtract:
+    case XK_minus:
+        return 0x6D;
+    default:
+        return 0;
     }
 }
 

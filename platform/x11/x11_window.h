@@ -22,10 +22,10 @@ struct Event {
         Wheel,     // delta (+120 away from the user), shift, x, y
         KeyDown,   // key: virtual-key code, shift
         KeyUp,
-        Char,      // key: the character (Latin-1) typed
+        Char, // key: the character (Latin-1) typed
         GotFocus,
         LostFocus,
-        Close,     // the user asked to close the window
+        Close, // the user asked to close the window
     };
     Type type = Type::Idle;
     int x = 0, y = 0;
@@ -53,6 +53,9 @@ public:
     // The next pending event, waiting at most `timeoutMs` (0: do not wait). False when none
     // came in time.
     bool nextEvent(Event& event, int timeoutMs);
+
+    // Asks for a new client size; the Resize event of that size is not reported again.
+    void resize(int width, int height);
 
     int width() const { return m_width; }
     int height() const { return m_height; }

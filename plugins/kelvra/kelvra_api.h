@@ -420,8 +420,8 @@ KELVRA_API int32_t KELVRA_DeleteTag(KelvraTag tag);
 
 /* Tag setters, for tags made by KELVRA_CreateTag (tags of a search are refused). 1 done, 0
  * refused. KELVRA_SetTagValue copies KELVRA_GetTagLength bytes from value and refuses (0)
- * a tag whose count times the width of its type is not its length; set key, length, count,
- * type and id first. */
+ * a tag whose count times the width of its type is not its length, except for ASCII tags,
+ * whose count is set to their length; set key, length, count, type and id first. */
 KELVRA_API int32_t KELVRA_SetTagKey(KelvraTag tag, const char* key);
 KELVRA_API int32_t KELVRA_SetTagDescription(KelvraTag tag, const char* description);
 KELVRA_API int32_t KELVRA_SetTagID(KelvraTag tag, uint16_t id);

@@ -182,6 +182,10 @@ KELVRA_API int32_t KELVRA_SetTagValue(KelvraTag tag, const void* value) {
     return setOnTag(tag, [&](FITAG* t) {
         if (!value)
             return FALSE;
+        // An ASCII value counts its bytes. Callers that count a text as one value (as GDI+
+        // property items do) would otherwise lose every text tag.
+        if (FreeImage_GetTagType(t) == FIDT_ASCII)
+            FreeImage_SetTagCount(t, FreeImage_GetTagLength(t));
         return FreeImage_SetTagValue(t, value);
     });
 }

@@ -1,7 +1,10 @@
 // The plug-in bridge's branches against a scripted plug-in.
 
+#include "core/image_convert.h"
 #include "core/image_info.h"
+#include "core/image_metadata.h"
 #include "core/plugin.h"
+#include "core/image_containers.h"
 #include "core/plugin_bridge.h"
 #include "core/plugin_metadata.h"
 #include "platform/gdiplus/session.h"
@@ -13,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -53,7 +57,13 @@ struct Scene {
     int32_t pageCount = 0;
     KelvraBitmap converted32 = 0;
     std::map<uint32_t, FakeBitmap> bitmaps;
+    std::vector<KelvraBitmap> pages; // what LockPage gives for each index
     std::map<int32_t, std::vector<FakeTag>> tags;
+    // Tags made by CreateTag: their fields as last set.
+    std::map<KelvraTag, FakeTag> made;
+    KelvraTag nextTag = 500;
+    uint16_t refusedId = 0;
+    uint32_t dotsX = 0, dotsY = 0;
     int32_t searchModel = 0;
     size_t searchPos = 0;
     std::vector<std::string> log;
@@ -90,6 +100,14 @@ void script(FakePlugin& fake) {
         return t_scene->multiResult;
     };
     t.KELVRA_GetPageCount = [](KelvraMultiBitmap) { return t_scene->pageCount; };
+    t.KELVRA_LockPage = [](KelvraMultiBitmap, int32_t index) -> KelvraBitmap {
+        t_scene->log.push_back("lock " + std::to_string(index));
+        return static_cast<size_t>(index) < t_scene->pages.size() ? t_scene->pages[index] : 0;
+    };
+    t.KELVRA_UnlockPage = [](KelvraMultiBitmap, KelvraBitmap page, int32_t) {
+        t_scene->log.push_back("unlock " + std::to_string(page));
+        return 1;
+    };
     t.KELVRA_CloseMultiBitmap = [](KelvraMultiBitmap, int32_t) {
         t_scene->log.push_back("close multi");
         return 1;
@@ -196,6 +214,64 @@ FakeTag rational(uint16_t id, int32_t numerator, int32_t denominator) {
     return tag;
 }
 
+// Tag writing: the fields are kept per tag; one tag id can be made to be refused.
+void scriptTagWriting(FakePlugin& fake) {
+    KelvraApi& t = fake.table();
+    t.KELVRA_CreateTag = []() {
+        KelvraTag tag = t_scene->nextTag++;
+        t_scene->made[tag] = {};
+        t_scene->log.push_back("create " + std::to_string(tag));
+        return tag;
+    };
+    t.KELVRA_SetTagKey = [](KelvraTag tag, const char* key) {
+        t_scene->log.push_back(std::string("key ") + key);
+        (void)tag;
+        return 1;
+    };
+    t.KELVRA_SetTagLength = [](KelvraTag tag, uint32_t length) {
+        t_scene->made[tag].value.resize(length);
+        return 1;
+    };
+    t.KELVRA_SetTagCount = [](KelvraTag tag, uint32_t count) {
+        t_scene->made[tag].count = count;
+        return 1;
+    };
+    t.KELVRA_SetTagType = [](KelvraTag tag, int32_t type) {
+        t_scene->made[tag].type = type;
+        return 1;
+    };
+    t.KELVRA_SetTagID = [](KelvraTag tag, uint16_t id) {
+        t_scene->made[tag].id = id;
+        return 1;
+    };
+    t.KELVRA_SetTagValue = [](KelvraTag tag, const void* value) {
+        FakeTag& f = t_scene->made[tag];
+        if (!value || f.id == t_scene->refusedId)
+            return 0;
+        std::memcpy(f.value.data(), value, f.value.size());
+        return 1;
+    };
+    t.KELVRA_GetTagKey = [](KelvraTag) { return "key"; };
+    t.KELVRA_SetMetadata = [](int32_t model, KelvraBitmap, const char*, KelvraTag tag) {
+        const FakeTag& f = t_scene->made[tag];
+        t_scene->log.push_back("set " + std::to_string(model) + " " + std::to_string(f.id) +
+                               " length " + std::to_string(f.value.size()));
+        return 1;
+    };
+    t.KELVRA_DeleteTag = [](KelvraTag tag) {
+        t_scene->log.push_back("delete " + std::to_string(tag));
+        return 1;
+    };
+    t.KELVRA_SetDotsPerMeterX = [](KelvraBitmap, uint32_t v) {
+        t_scene->dotsX = v;
+        return 1;
+    };
+    t.KELVRA_SetDotsPerMeterY = [](KelvraBitmap, uint32_t v) {
+        t_scene->dotsY = v;
+        return 1;
+    };
+}
+
 // Runs a scenario on a thread of its own, so its session, image table and installed plug-in
 // are fresh. With a plug-in the scene is scripted into it before GDI+ starts.
 void scenario(bool withPlugin, const std::function<void(Scene&)>& body) {
@@ -206,6 +282,7 @@ void scenario(bool withPlugin, const std::function<void(Scene&)>& body) {
         std::optional<win::ScopedModuleVersionOverride> absent;
         if (withPlugin) {
             script(fake);
+            scriptTagWriting(fake);
             fake.install();
         } else {
             absent.emplace("Kelvra.dll", "Unknown");
@@ -477,6 +554,176 @@ TEST(PluginBridge, DpiAndDotsPerMetre) {
         EXPECT_EQ(stored, 11811u);
         SetPluginDpiX(11, 72);
         EXPECT_EQ(stored, 2835u);
+    });
+}
+
+TEST(PluginBridge, ARefusedTagDoesNotStopTheLaterOnes) {
+    scenario(true, [](Scene& scene) {
+        ImageId id = testing::registerBitmap(4, 4, 0x21808);
+        ASSERT_NE(id, 0);
+        ASSERT_EQ(SetAsciiTag(id, 0x010F, "Tavimo", false), OK);  // Make: refused
+        ASSERT_EQ(SetAsciiTag(id, 0x013B, "Someone", false), OK); // Artist
+        ASSERT_EQ(SetAsciiTag(id, 0x0131, "Viewer", false), OK);  // Software: refused, last
+        ASSERT_EQ(SetResolution(id, 300, 150, true), OK);
+        scene.log.clear();
+        scene.refusedId = 0x010F;
+        // Software and the last item (the y resolution) are refused too, so that a tag is
+        // left over at the end.
+        FakePlugin::current()->table().KELVRA_SetTagValue = [](KelvraTag tag, const void* v) {
+            FakeTag& f = t_scene->made[tag];
+            if (!v || f.id == 0x010F || f.id == 0x0131 || f.id == 283)
+                return 0;
+            std::memcpy(f.value.data(), v, f.value.size());
+            return 1;
+        };
+        WriteMetadataToPlugin(id, 11);
+        auto sets = std::count_if(scene.log.begin(), scene.log.end(),
+                                  [](const std::string& e) { return e.rfind("set ", 0) == 0; });
+        EXPECT_TRUE(logged(scene, "set 2 315 length 7")) << "Artist, after the refused make";
+        EXPECT_TRUE(logged(scene, "set 2 282 length 8")) << "after the refused software";
+        EXPECT_EQ(sets, 2);
+        EXPECT_TRUE(logged(scene, "key EquipMake"));
+        EXPECT_TRUE(logged(scene, "key Artist"));
+        // Every tag made is freed, the one refused last included.
+        auto created = std::count_if(scene.log.begin(), scene.log.end(), [](const std::string& e) {
+            return e.rfind("create ", 0) == 0;
+        });
+        auto deleted = std::count_if(scene.log.begin(), scene.log.end(), [](const std::string& e) {
+            return e.rfind("delete ", 0) == 0;
+        });
+        EXPECT_EQ(created, deleted);
+        EXPECT_EQ(scene.log.back().rfind("delete ", 0), 0u);
+        EXPECT_EQ(scene.dotsX, 11811u);
+        EXPECT_EQ(scene.dotsY, 5906u);
+    });
+}
+
+TEST(PluginBridge, IptcValuesReadAsText) {
+    scenario(true, [](Scene& scene) {
+        scene.bitmaps[11] = makeBitmap(2, 2, 24);
+        std::vector<uint8_t> name = {'H', 'a', 'r', 'b', 'o', 'u', 'r'};
+        scene.tags[KELVRA_MD_IPTC] = {{0x0205, KELVRA_TAG_ASCII, 7, name},
+                                      {0x0200, KELVRA_TAG_SHORT, 1, {4, 0}}};
+        scene.contentCode = KELVRA_FIF_PSD;
+        scene.loadResult = 11;
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, "/tmp/a.psd", false, true, true), OK);
+        std::string text;
+        ASSERT_EQ(GetIptcTagValue(id, 1, text), OK);
+        EXPECT_EQ(text, "Harbour");
+        ASSERT_EQ(GetIptcTagValue(id, 2, text), OK);
+        EXPECT_EQ(text, " 4");
+        EXPECT_EQ(GetIptcTagValue(id, 3, text), PropertyNotFound);
+    });
+}
+
+thread_local std::vector<std::pair<ImageId, int32_t>> t_selected;
+
+int32_t recordSelection(ImageId id, int32_t index) {
+    t_selected.emplace_back(id, index);
+    return OK;
+}
+
+// A three-page TIFF whose pages are 24-bit bitmaps 21, 22 and 23.
+void scriptPages(Scene& scene, int32_t pages) {
+    scene.contentCode = scene.nameCode = KELVRA_FIF_TIFF;
+    scene.fileResult = 5;
+    scene.multiResult = 7;
+    scene.pageCount = pages;
+    for (int32_t i = 0; i < pages; ++i) {
+        KelvraBitmap page = 21 + i;
+        scene.pages.push_back(page);
+        scene.bitmaps[page] = makeBitmap(4, 2 + i, 24);
+    }
+}
+
+struct SelectorsSet {
+    SelectorsSet() {
+        t_selected.clear();
+        SetPluginPageSelectors(recordSelection, recordSelection);
+    }
+    ~SelectorsSet() { SetPluginPageSelectors(SelectTiffPage, SelectGifFrame); }
+};
+
+TEST(PluginBridge, WithoutAPageSelectorMultiPageFilesGoToGdiPlus) {
+    SetPluginPageSelectors(nullptr, nullptr);
+    scenario(true, [](Scene& scene) {
+        scriptPages(scene, 3);
+        ImageId id = 0;
+        EXPECT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, true, true), UnknownImageFormat);
+        EXPECT_TRUE(logged(scene, "close multi"));
+        EXPECT_TRUE(logged(scene, "close file"));
+        EXPECT_EQ(ImageTableCount(), 0);
+    });
+    SetPluginPageSelectors(SelectTiffPage, SelectGifFrame);
+}
+
+TEST(PluginBridge, PagesInPlaceKeepTheOpenMultiPageBitmap) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 3);
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, true, true), OK);
+        const ImageRecord* r = FindImageRecord(id);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->SourceKind, SourceKindPlugin);
+        EXPECT_TRUE(r->IsTiffContainer);
+        EXPECT_TRUE(r->PagesInPlace);
+        EXPECT_EQ(r->PageCount, 3);
+        EXPECT_EQ(r->PageImageIds.size(), 3u);
+        EXPECT_EQ(r->PluginHandle, 7u);
+        EXPECT_EQ(r->PluginFileHandle, 5u);
+        EXPECT_EQ(r->FormatName, "TIFF");
+        EXPECT_EQ(r->SourcePath, "/tmp/a.tif");
+        ASSERT_EQ(t_selected.size(), 1u);
+        EXPECT_EQ(t_selected[0], std::make_pair(id, 0));
+        EXPECT_FALSE(logged(scene, "close multi"));
+        EXPECT_FALSE(logged(scene, "lock 0")) << "pages are locked when they are shown";
+        ReleaseImage(id);
+        EXPECT_TRUE(logged(scene, "close multi"));
+        EXPECT_TRUE(logged(scene, "close file"));
+    });
+}
+
+TEST(PluginBridge, SplitPagesAreWrittenToPageFiles) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 2);
+        ImageId id = 0;
+        ASSERT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, false, true), OK);
+        const ImageRecord* r = FindImageRecord(id);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->SourceKind, SourceKindGdiImage);
+        EXPECT_FALSE(r->PagesInPlace);
+        ASSERT_EQ(r->PageFiles.size(), 2u);
+        std::vector<std::string> files = r->PageFiles;
+        for (const std::string& file : files) {
+            ASSERT_FALSE(file.empty());
+            EXPECT_GT(std::filesystem::file_size(file), 8u) << "a TIFF page was written";
+        }
+        EXPECT_TRUE(logged(scene, "unlock 21"));
+        EXPECT_TRUE(logged(scene, "unlock 22"));
+        EXPECT_TRUE(logged(scene, "close multi"));
+        ASSERT_EQ(t_selected.size(), 1u);
+        EXPECT_EQ(t_selected[0].second, 0);
+        EXPECT_EQ(ImageTableCount(), 1) << "the page images are released after writing";
+        ReleaseImage(id);
+        for (const std::string& file : files)
+            EXPECT_FALSE(std::filesystem::exists(file));
+    });
+}
+
+TEST(PluginBridge, ASplitContainerWhoseLastPageFailsIsReleased) {
+    scenario(true, [](Scene& scene) {
+        SelectorsSet selectors;
+        scriptPages(scene, 2);
+        scene.pages[1] = 0; // the last page cannot be locked
+        ImageId id = 0;
+        EXPECT_EQ(LoadThroughPlugin(id, "/tmp/a.tif", false, false, true), GenericError);
+        EXPECT_EQ(id, 0);
+        EXPECT_EQ(ImageTableCount(), 0);
+        EXPECT_TRUE(logged(scene, "unlock 21"));
+        EXPECT_TRUE(logged(scene, "close file")) << "released with the container";
     });
 }
 

@@ -51,7 +51,7 @@ std::vector<FilterParams> paramsFor(int32_t sel) {
     case 6:
         return {P(0), P(3), P(-1), P(-2), P(2e7)};
     case 33:
-        return {P(0), P(50), P(100), P(101), P(102), P(105), P(200), P(3e9)};
+        return {P(0), P(50), P(100), P(101), P(102), P(105), P(200), P(3e9), P(-2e7), P(9e6)};
     case 7:
     case 8:
     case 9:

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 namespace tavimo {
 namespace {
 
@@ -26,6 +28,21 @@ TEST(PointOps, BrightnessHoldsItsFactorAsASingleAndRoundsHalvesToEven) {
     for (const Row& r : rows) {
         EXPECT_EQ(onePixel(14, grey(r.in, 7), withP(r.P)), grey(r.out, 7)) << "P=" << r.P;
     }
+}
+
+TEST(PointOps, RoundingIsHalfEvenWhateverTheCallersRoundingMode) {
+    for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        for (int threads : {1, 8}) {
+            SetFilterThreadCount(threads);
+            TestFrame t(64, 64, grey(3));
+            EXPECT_TRUE(runOn(14, t, withP(50))); // 4.5 -> 4
+            EXPECT_EQ(t.pixels.back(), grey(4));
+        }
+        EXPECT_EQ(std::fegetround(), mode);
+        std::fesetround(FE_TONEAREST);
+    }
+    SetFilterThreadCount(0);
 }
 
 TEST(PointOps, SaturationContrastAndLevels) {
@@ -76,6 +93,14 @@ TEST(PointOps, ChannelOperationsAndSwaps) {
     rgb.G = -5;
     rgb.X = 10;
     EXPECT_EQ(onePixel(39, p, rgb), bgra(13, 0, 255, 9));
+}
+
+TEST(PointOps, EqualizeMapsTheCumulativeBrightness) {
+    TestFrame t(4, 1, std::vector<uint32_t>{grey(0, 1), grey(0, 2), grey(100, 3), grey(200, 4)});
+    ASSERT_TRUE(runOn(58, t));
+    // Cumulative shares 2/4, 3/4, 4/4 of 255: 127.5 (to even 128), 191.25, 255.
+    EXPECT_EQ(t.pixels,
+              (std::vector<uint32_t>{grey(128, 1), grey(128, 2), grey(191, 3), grey(255, 4)}));
 }
 
 TEST(PointOps, ThresholdColourMatchesAndWarmShift) {

@@ -82,6 +82,29 @@ TEST(Neighbourhood, RowShadingEmbossChannelsAndWeightedCross) {
     EXPECT_EQ(cross.at(1, 1), grey(25));
 }
 
+TEST(Neighbourhood, LaplaceAndEmbossesWithTheirBiasesAndChannelSwap) {
+    TestFrame flat(3, 3, grey(90, 6)), biased(3, 3, grey(90, 6));
+    ASSERT_TRUE(runOn(7, flat, withP(0)));
+    ASSERT_TRUE(runOn(7, biased, withP(0x102030)));
+    EXPECT_EQ(flat.at(1, 1), grey(0, 6));
+    EXPECT_EQ(biased.at(1, 1), bgra(0x30, 0x20, 0x10, 6)); // blue c0, green c1, red c2
+    EXPECT_EQ(biased.at(0, 0), grey(90, 6));
+
+    // A left column of (blue 10, green 20, red 30): the blue difference lands in red.
+    auto edge = [] {
+        TestFrame t(3, 3, bgra(0, 0, 0, 6));
+        for (int y = 0; y < 3; ++y) {
+            t.at(0, y) = bgra(10, 20, 30, 6);
+        }
+        return t;
+    };
+    TestFrame leftRight = edge(), rightLeft = edge();
+    ASSERT_TRUE(runOn(9, leftRight, withP(0)));
+    ASSERT_TRUE(runOn(11, rightLeft, withP(0x646464)));
+    EXPECT_EQ(leftRight.at(1, 1), bgra(90, 60, 30, 6));
+    EXPECT_EQ(rightLeft.at(1, 1), bgra(10, 40, 70, 6));
+}
+
 TEST(Neighbourhood, ZeroDivisorsAndUnstorableResultsFail) {
     auto sample = [] {
         TestFrame t(3, 3, grey(0));

@@ -36,6 +36,14 @@ void CoreSessionTest::restartWithVersion(const std::string& versionText) {
     ASSERT_TRUE(StartGdiPlus());
 }
 
+void CoreSessionTest::useRealPlugin() {
+    StopGdiPlus();
+    m_noPlugin->uninstall();
+    tavimo::test::ResetSessionState();
+    gp::test::ResetSession();
+    ASSERT_TRUE(StartGdiPlus());
+}
+
 std::string CoreSessionTest::tempPath(const std::string& name) {
     if (m_folder.empty()) {
         std::string pattern = win::GetTempFolder() + "tavimo-core-XXXXXX";

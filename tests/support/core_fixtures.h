@@ -27,6 +27,9 @@ protected:
     void restartWithVersion(const std::string& versionText);
     // A file path in a fresh folder deleted after the test.
     std::string tempPath(const std::string& name);
+    // Drops the stand-in that hides the plug-in and restarts the session, so the built
+    // libkelvra.so (when there is one) answers.
+    void useRealPlugin();
 
 private:
     std::string m_folder;

@@ -357,13 +357,20 @@ const FoundTag* findId(const std::vector<FoundTag>& tags, uint16_t id) {
 }
 
 TEST_F(KelvraTest, TagValuesMustMatchCountTimesWidth) {
+    const uint16_t shorts[2] = {1, 2};
+    EXPECT_EQ(makeTag("BitsPerSample", 0x0102, KELVRA_TAG_SHORT, 1, 4, shorts), 0u);
+    EXPECT_EQ(makeTag("BitsPerSample", 0x0102, KELVRA_TAG_SHORT, 3, 4, shorts), 0u);
+    KelvraTag two = makeTag("BitsPerSample", 0x0102, KELVRA_TAG_SHORT, 2, 4, shorts);
+    EXPECT_NE(two, 0u);
+    K().KELVRA_DeleteTag(two);
+    // A text counted as one value, as GDI+ items count it, is taken with its byte count.
     const char text[] = "Tavimo";
-    EXPECT_EQ(makeTag("Artist", 0x013B, KELVRA_TAG_ASCII, 1, 6, text), 0u);
-    KelvraTag ok = makeTag("Artist", 0x013B, KELVRA_TAG_ASCII, 6, 6, text);
+    KelvraTag ok = makeTag("Artist", 0x013B, KELVRA_TAG_ASCII, 1, 7, text);
     ASSERT_NE(ok, 0u);
     EXPECT_STREQ(K().KELVRA_GetTagKey(ok), "Artist");
-    EXPECT_EQ(K().KELVRA_GetTagLength(ok), 6u);
-    EXPECT_EQ(std::memcmp(K().KELVRA_GetTagValue(ok), text, 6), 0);
+    EXPECT_EQ(K().KELVRA_GetTagLength(ok), 7u);
+    EXPECT_EQ(K().KELVRA_GetTagCount(ok), 7u);
+    EXPECT_EQ(std::memcmp(K().KELVRA_GetTagValue(ok), text, 7), 0);
     EXPECT_EQ(K().KELVRA_SetTagValue(ok, nullptr), 0);
     EXPECT_EQ(K().KELVRA_DeleteTag(ok), 1);
 }

@@ -1,5 +1,7 @@
 #include "core/plugin_bridge.h"
 
+#include "core/image_containers.h"
+
 #include "core/file_helpers.h"
 #include "core/image_convert.h"
 #include "core/image_info.h"
@@ -75,8 +77,9 @@ gp::PixelFormat sharedPixelFormat(const KelvraApi& k, KelvraHandle bitmap, uint3
     }
 }
 
-std::atomic<PluginPageSelector> g_selectTiffPage{nullptr};
-std::atomic<PluginPageSelector> g_selectGifFrame{nullptr};
+// The containers' own page selection unless a test installs other selectors.
+std::atomic<PluginPageSelector> g_selectTiffPage{&SelectTiffPage};
+std::atomic<PluginPageSelector> g_selectGifFrame{&SelectGifFrame};
 
 constexpr int32_t kTiffLzwSaveFlag = 16384;
 constexpr int32_t kLzwCompression = 2;

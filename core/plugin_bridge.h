@@ -70,7 +70,9 @@ int32_t LoadThroughPlugin(ImageId& id, const std::string& path, bool useIcm, boo
 // Selects a page of a page container (SelectTiffPage, SelectGifFrame); the status is not
 // looked at here.
 using PluginPageSelector = int32_t (*)(ImageId container, int32_t index);
-// Sets the selectors the plug-in's page containers use (process-wide; null clears).
+// Sets the selectors the plug-in's page containers use (process-wide). They are the
+// containers' SelectTiffPage and SelectGifFrame unless replaced; null means none, and
+// multi-page files then go back to GDI+.
 void SetPluginPageSelectors(PluginPageSelector tiff, PluginPageSelector gif);
 
 // Turns a plug-in bitmap into a registered GDI+ image under `id`. Non-standard image types

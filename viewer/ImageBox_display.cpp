@@ -5,16 +5,20 @@
 #include <filesystem>
 
 #include "core/file_helpers.h"
+#include "core/image_containers.h"
 #include "core/image_convert.h"
 #include "core/image_info.h"
 #include "core/image_load.h"
 #include "core/image_load_metafile.h"
 #include "core/image_pages.h"
+#include "core/image_picture.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win/codepage.h"
 #include "platform/win/files.h"
 #include "platform/win/stream.h"
 #include "viewer/ImageBox.h"
+
+#include "core/image_containers.h"
 #include "viewer/view_math.h"
 
 namespace tavimo {
@@ -22,7 +26,6 @@ namespace tavimo {
 namespace {
 
 constexpr gp::PixelFormat kPremultiplied = gp::PixelFormat32bppPARGB;
-constexpr gp::PROPID kFrameDelayTag = 0x5100;
 
 QuennetStatus asStatus(int32_t s) {
     return static_cast<QuennetStatus>(s);
@@ -33,32 +36,11 @@ bool fileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
-// The frame delays of a GIF in hundredths of a second: from the container when it keeps
-// them, else from the frame-delay property of the image (4 bytes per frame).
+// The frame delays of a GIF container in hundredths of a second (the container has already
+// turned every delay of 0 or less into 25), one per frame.
 std::vector<int32_t> gifFrameDelays(ImageId id, int32_t frames) {
     std::vector<int32_t> delays;
-    if (const ImageRecord* r = FindImageRecord(id); r && !r->FrameDelays.empty())
-        delays = r->FrameDelays;
-    if (delays.empty()) {
-        gp::GpImage image = GetGdiImage(id);
-        gp::UINT size = 0;
-        if (image && gp::GdipGetPropertyItemSize(image, kFrameDelayTag, &size) == gp::Ok &&
-            size > sizeof(gp::GdipPropertyItem)) {
-            std::vector<uint8_t> buffer(size);
-            auto* item = reinterpret_cast<gp::GdipPropertyItem*>(buffer.data());
-            if (gp::GdipGetPropertyItem(image, kFrameDelayTag, size, item) == gp::Ok &&
-                item->value) {
-                const auto* bytes = static_cast<const uint8_t*>(item->value);
-                for (uint32_t i = 0; i + 4 <= item->length; i += 4) {
-                    int32_t d =
-                        static_cast<int32_t>(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 |
-                                             uint32_t{bytes[i + 3]} << 24);
-                    // The container's rule: no positive delay means a quarter second.
-                    delays.push_back(d > 0 ? d : 25);
-                }
-            }
-        }
-    }
+    GetGifFrameDelays(id, delays);
     delays.resize(static_cast<size_t>(std::max(frames, 0)), 25);
     return delays;
 }
@@ -270,11 +252,12 @@ QuennetStatus ImageBox::DisplayFromHICON(int32_t nHICON) {
 }
 
 QuennetStatus ImageBox::DisplayFromClipboardData() {
-    // The image core has no clipboard loader yet: the control closes its image and
-    // reports the source as not available.
     try {
         CloseCurrentImage(false);
-        return adoptLoaded(static_cast<int32_t>(QuennetStatus::NotImplemented));
+        int32_t id = 0;
+        int32_t status = LoadFromClipboard(id);
+        m_s.m_ImageId = status == 0 ? id : 0;
+        return adoptLoaded(status);
     } catch (...) {
         m_s.m_LastStatus = 1;
         return QuennetStatus::GenericError;
@@ -331,7 +314,7 @@ void ImageBox::InitImageInfo(int32_t id) {
         m_s.m_IsAnimatedGif = false;
         if (format == "GIF") {
             int32_t frames = 0;
-            if (CountGifFrames(image, frames) != 0 || frames < 1)
+            if (GetGifFrameCount(image, frames) != 0 || frames < 1)
                 frames = 1;
             m_s.m_PageCount = frames;
             if (frames > 1) {
@@ -342,7 +325,7 @@ void ImageBox::InitImageInfo(int32_t id) {
             }
         } else if (format == "TIFF") {
             int32_t pages = 0;
-            if (CountTiffPages(image, pages) != 0 || pages < 1)
+            if (GetTiffPageCount(image, pages) != 0 || pages < 1)
                 pages = 1;
             m_s.m_PageCount = pages;
         } else {

@@ -7,6 +7,7 @@
 #include "core/image_metadata.h"
 #include "core/image_save.h"
 #include "core/plugin.h"
+#include "core/image_containers.h"
 #include "core/plugin_bridge.h"
 #include "core/plugin_metadata.h"
 #include "platform/win/module_version.h"
@@ -247,15 +248,20 @@ TEST_F(PluginBridgeFiles, ImagesWithoutIptcCountNone) {
     });
 }
 
-TEST_F(PluginBridgeFiles, MultiPageTiffsAreLeftToGdiPlusForNow) {
+TEST_F(PluginBridgeFiles, MultiPageTiffsBecomePageContainersKeptInPlace) {
     std::string path = m_dir.file("pages.tif");
     ASSERT_TRUE(testing::runConvert("-size 8x4 xc:red -size 8x6 xc:lime " + path));
     session(true, [&] {
         ImageId id = 0;
-        EXPECT_EQ(LoadThroughPlugin(id, path, false, true, true), UnknownImageFormat);
-        EXPECT_EQ(id, 0);
-        ASSERT_EQ(loadFile(id, path), OK);
+        ASSERT_EQ(LoadThroughPlugin(id, path, false, true, true), OK);
+        int32_t pages = 0;
+        EXPECT_EQ(GetTiffPageCount(id, pages), OK);
+        EXPECT_EQ(pages, 2);
         EXPECT_EQ(GetImageFormatName(id), "TIFF");
+        ASSERT_EQ(SelectTiffPage(id, 1), OK);
+        uint32_t height = 0;
+        EXPECT_EQ(gp::GdipGetImageHeight(GetGdiImage(id), &height), gp::Ok);
+        EXPECT_EQ(height, 6u);
         ReleaseImage(id);
     });
 }
@@ -325,7 +331,7 @@ TEST_F(PluginBridgeFiles, SplitPagesOfARealTiffAreReadableFiles) {
             EXPECT_NE(out.find(expected[i].topLeft), std::string::npos) << out;
         }
         ReleaseImage(id);
-        SetPluginPageSelectors(nullptr, nullptr);
+        SetPluginPageSelectors(SelectTiffPage, SelectGifFrame);
     });
     for (const std::string& file : files)
         EXPECT_FALSE(std::filesystem::exists(file)) << "page files go with the container";

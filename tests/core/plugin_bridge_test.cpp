@@ -4,6 +4,7 @@
 #include "core/image_info.h"
 #include "core/image_metadata.h"
 #include "core/plugin.h"
+#include "core/image_containers.h"
 #include "core/plugin_bridge.h"
 #include "core/plugin_metadata.h"
 #include "platform/gdiplus/session.h"
@@ -641,10 +642,11 @@ struct SelectorsSet {
         t_selected.clear();
         SetPluginPageSelectors(recordSelection, recordSelection);
     }
-    ~SelectorsSet() { SetPluginPageSelectors(nullptr, nullptr); }
+    ~SelectorsSet() { SetPluginPageSelectors(SelectTiffPage, SelectGifFrame); }
 };
 
 TEST(PluginBridge, WithoutAPageSelectorMultiPageFilesGoToGdiPlus) {
+    SetPluginPageSelectors(nullptr, nullptr);
     scenario(true, [](Scene& scene) {
         scriptPages(scene, 3);
         ImageId id = 0;
@@ -653,6 +655,7 @@ TEST(PluginBridge, WithoutAPageSelectorMultiPageFilesGoToGdiPlus) {
         EXPECT_TRUE(logged(scene, "close file"));
         EXPECT_EQ(ImageTableCount(), 0);
     });
+    SetPluginPageSelectors(SelectTiffPage, SelectGifFrame);
 }
 
 TEST(PluginBridge, PagesInPlaceKeepTheOpenMultiPageBitmap) {

@@ -45,14 +45,93 @@ using Median25 = SelectionNetwork<32, 25, 12>;
 
 } // namespace
 
-inline void MedianFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes v[16];
-        for (int i = 0; i < 9; ++i) {
-            v[Median9::kPad + i] = win[i];
+// The 3x3 filters below work on column blocks of a row: each column of three source
+// pixels is reduced once (its extreme, or sorted for the median) and shared by the three
+// windows that hold it. Minimum and maximum are exact in any order, and the median of
+// nine is the median of (the largest column minimum, the median column median, the
+// smallest column maximum), so the results equal the full-window ones.
+namespace {
+
+inline constexpr int32_t kBlockPixels = 512;
+
+// Column results of one block, per thread.
+struct ColumnScratch {
+    uint32_t a[kBlockPixels + 2 + kLanePixels];
+    uint32_t b[kBlockPixels + 2 + kLanePixels];
+    uint32_t c[kBlockPixels + 2 + kLanePixels];
+};
+
+// For each row and block of output columns [x0, x1): calls columns(scratch, top, middle,
+// bottom, i, n) for each run of up to 8 columns x0 - 1 + i of the three source rows about
+// the row (keeping what it computes at index i of the scratch), then rows(scratch, i, n)
+// for each group of up to 8 outputs x0 + i, whose columns sit at i, i + 1 and i + 2.
+template <class Columns, class Rows> void threeByThree(PixelFrame& f, Columns columns, Rows rows) {
+    const int32_t w = f.width, h = f.height;
+    if (w < 3 || h < 3) {
+        return;
+    }
+    parallelRows(1, h - 1, rowGrain(w), [&](int32_t y0, int32_t y1) {
+        ColumnScratch scratch;
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint32_t* above = f.source + static_cast<int64_t>(y - 1) * w;
+            const uint32_t* here = above + w;
+            const uint32_t* below = here + w;
+            uint32_t* out = f.pixels + static_cast<int64_t>(y) * w;
+            for (int32_t x0 = 1; x0 < w - 1; x0 += kBlockPixels) {
+                const int32_t x1 = std::min<int32_t>(w - 1, x0 + kBlockPixels);
+                // Columns x0 - 1 .. x1 (inclusive) feed outputs x0 .. x1 - 1.
+                const int32_t first = x0 - 1, count = x1 + 1 - first;
+                for (int32_t i = 0; i < count; i += kLanePixels) {
+                    const int n = std::min<int32_t>(kLanePixels, count - i);
+                    columns(scratch, loadPixels(above + first + i, n),
+                            loadPixels(here + first + i, n), loadPixels(below + first + i, n), i,
+                            n);
+                }
+                for (int32_t x = x0; x < x1; x += kLanePixels) {
+                    const int n = std::min<int32_t>(kLanePixels, x1 - x);
+                    VBytes result = rows(scratch, x - x0, n);
+                    storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
+                }
+            }
         }
-        return Median9::select(v);
     });
+}
+
+template <bool Max> void extreme3(PixelFrame& f) {
+    auto pick = [](VBytes a, VBytes b) { return Max ? vmax(a, b) : vmin(a, b); };
+    threeByThree(
+        f,
+        [&](ColumnScratch& s, VBytes a, VBytes b, VBytes c, int32_t i, int n) {
+            storePixels(s.a + i, pick(pick(a, b), c), n);
+        },
+        [&](ColumnScratch& s, int32_t i, int n) {
+            return pick(pick(loadPixels(s.a + i, n), loadPixels(s.a + i + 1, n)),
+                        loadPixels(s.a + i + 2, n));
+        });
+}
+
+} // namespace
+
+inline void MedianFilter3(PixelFrame& f) {
+    threeByThree(
+        f,
+        [](ColumnScratch& s, VBytes a, VBytes b, VBytes c, int32_t i, int n) {
+            VBytes l = vmin(a, b), u = vmax(a, b);
+            VBytes m = vmax(l, vmin(u, c));
+            storePixels(s.a + i, vmin(l, c), n);
+            storePixels(s.b + i, m, n);
+            storePixels(s.c + i, vmax(u, c), n);
+        },
+        [](ColumnScratch& s, int32_t i, int n) {
+            VBytes l = vmax(vmax(loadPixels(s.a + i, n), loadPixels(s.a + i + 1, n)),
+                            loadPixels(s.a + i + 2, n));
+            VBytes u = vmin(vmin(loadPixels(s.c + i, n), loadPixels(s.c + i + 1, n)),
+                            loadPixels(s.c + i + 2, n));
+            VBytes a = loadPixels(s.b + i, n), b = loadPixels(s.b + i + 1, n),
+                   c = loadPixels(s.b + i + 2, n);
+            VBytes m = vmax(vmin(a, b), vmin(vmax(a, b), c));
+            return vmax(vmin(l, m), vmin(vmax(l, m), u));
+        });
 }
 
 inline void MedianFilter5(PixelFrame& f) {
@@ -66,23 +145,11 @@ inline void MedianFilter5(PixelFrame& f) {
 }
 
 inline void MinimumFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes m = win[0];
-        for (int i = 1; i < 9; ++i) {
-            m = vmin(m, win[i]);
-        }
-        return m;
-    });
+    extreme3<false>(f);
 }
 
 inline void MaximumFilter3(PixelFrame& f) {
-    windowFilter<1>(f, [](VBytes* win) {
-        VBytes m = win[0];
-        for (int i = 1; i < 9; ++i) {
-            m = vmax(m, win[i]);
-        }
-        return m;
-    });
+    extreme3<true>(f);
 }
 
 inline void MorphologicalEdge3(PixelFrame& f) {

@@ -55,6 +55,22 @@ bool selectorNeedsSourceCopy(int32_t selector);
 // Whether a selector is one of the tests (36, 53, 59), which are not written back.
 bool selectorIsTest(int32_t selector);
 
+// How a selector may reach the pixels of a 32-bit ARGB image without the transfer copies.
+// Only selectors that cannot fail once their parameters are converted take the direct
+// routes, since they write into the image itself.
+enum class DirectAccess {
+    None,       // the pixel buffer and write-back
+    InPlace,    // works on the image's own rows
+    FromSource, // reads the source copy, writes into the image's own rows
+    ReadOnly,   // a test: reads the image's own rows
+};
+DirectAccess selectorDirectAccess(int32_t selector);
+
+// Converts and checks, before any pixel is touched, everything of `params` that the
+// selector's direct route would otherwise check on the way; throws FilterFault where
+// runFilterOperation would fail for these parameters.
+void checkDirectParameters(int32_t selector, const FilterParams& params);
+
 // Runs one selector on the frame. Selectors outside the table do nothing. Throws
 // FilterFault on a run-time failure and std::bad_alloc when working memory runs out; the
 // frame's pixels are then in an unspecified state and must not be written back.

@@ -358,13 +358,15 @@ gp::Status run32(FilterImageAccess& access, int32_t selector, ImageId image, con
             copyRows(source, packed, lock.rows(), lock.stride(), w, h);
         }
         if (lock.stride() == packed) {
-            PixelFrame frame{reinterpret_cast<uint32_t*>(lock.rows()), source, w, h};
+            // In place, the rows are also the source (of Mosaic, which allows it).
+            auto* rows = reinterpret_cast<uint32_t*>(lock.rows());
+            PixelFrame frame{rows, source ? source : rows, w, h};
             outcome = runFilterOperation(selector, frame, params, context);
         } else {
             // Rows apart by another stride: work on a packed copy of them.
             uint32_t* px = t_work.pixels.get(n);
             copyRows(px, packed, lock.rows(), lock.stride(), w, h);
-            PixelFrame frame{px, source, w, h};
+            PixelFrame frame{px, source ? source : px, w, h};
             outcome = runFilterOperation(selector, frame, params, context);
             if (mode & kLockWrite) {
                 copyRows(lock.rows(), lock.stride(), px, packed, w, h);

@@ -47,6 +47,7 @@ DirectAccess selectorDirectAccess(int32_t selector) {
     switch (selector) {
     case 2:  // Negative
     case 14: // ApplyBrightness: its table is checked beforehand
+    case 15: // Mosaic, whose source may be the rows themselves
     case 16: // SwapChannels
     case 41:
     case 42:
@@ -89,6 +90,7 @@ void checkDirectParameters(int32_t selector, const FilterParams& params) {
     case 7:
     case 9:
     case 11:
+    case 15:
     case 16:
         toInt32(params.P);
         break;

@@ -195,5 +195,29 @@ TEST(ThreeByThreeBlocks, RankFiltersMatchTheReferenceAcrossColumnBlocks) {
     SetFilterThreadCount(0);
 }
 
+TEST(MosaicInPlace, TheRowsThemselvesMayBeTheSource) {
+    // Widths past one run of 256 blocks, odd block sizes and ragged last blocks.
+    struct Row {
+        int32_t w, h;
+        double P;
+    } rows[] = {{600, 5, 1}, {1001, 7, 3}, {2050, 9, 8}, {5, 5, 0}, {7, 3, 1e9}};
+    for (const Row& r : rows) {
+        std::vector<uint32_t> input = randomPixels(r.w, r.h, static_cast<uint32_t>(r.w));
+        std::vector<uint32_t> expected = input, source = input;
+        FilterParams params;
+        params.P = r.P;
+        PixelFrame rf{expected.data(), source.data(), r.w, r.h};
+        ref::runFilterOperation(15, rf, params, {});
+        for (int threads : {1, 8}) {
+            SetFilterThreadCount(threads);
+            std::vector<uint32_t> actual = input;
+            PixelFrame f{actual.data(), actual.data(), r.w, r.h};
+            runFilterOperation(15, f, params, {});
+            ASSERT_EQ(actual, expected) << r.w << "x" << r.h << " P " << r.P;
+        }
+    }
+    SetFilterThreadCount(0);
+}
+
 } // namespace
 } // namespace tavimo

@@ -347,7 +347,7 @@ gp::Status run32(FilterImageAccess& access, int32_t selector, ImageId image, con
         }
         copyRows(lock.rows(), lock.stride(), px, packed, w, h);
     } else {
-        checkDirectParameters(selector, params);
+        checkDirectParameters(selector, params, w, h);
         uint32_t* source = route == DirectAccess::FromSource ? t_work.source.get(n) : nullptr;
         const int32_t mode = route == DirectAccess::ReadOnly ? kLockRead : kLockRead | kLockWrite;
         gp::Status s = lock.lock(rect, mode);

@@ -311,6 +311,18 @@ void forceGenericPath(bool force) {
     t_forceGeneric = force;
 }
 
+void* scratchMemory(size_t bytes) {
+    thread_local std::unique_ptr<uint8_t[]> memory;
+    thread_local size_t capacity = 0;
+    if (bytes > capacity) {
+        memory.reset();
+        capacity = 0;
+        memory.reset(new uint8_t[bytes]);
+        capacity = bytes;
+    }
+    return memory.get();
+}
+
 void drawUniform(float* out, size_t count) {
     if (t_uniform) {
         t_uniform->fill(out, count);

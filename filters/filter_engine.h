@@ -136,6 +136,19 @@ void parallelRows(int32_t first, int32_t last, int32_t grain,
 void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLast,
                    FunctionRef<void(int32_t, int32_t, int32_t)> body);
 
+// Working memory of the calling thread, at least `bytes`, kept for its next calls. Only
+// grows, so once reserved it is handed out again without allocating.
+void* scratchMemory(size_t bytes);
+
+// The bands of a 3x3 filter that runs in place over `rows` interior rows, and the working
+// memory they use (four rows each).
+inline int32_t inPlaceBands(int32_t rows) {
+    return std::max<int32_t>(1, std::min<int32_t>(rows, threadCount() * 4));
+}
+inline size_t inPlaceScratchBytes(int32_t width, int32_t rows) {
+    return static_cast<size_t>(inPlaceBands(rows)) * 4 * static_cast<size_t>(width) * 4;
+}
+
 // Rows per parallel range for frames `width` pixels wide: enough pixels that handing a
 // range out costs little next to working on it.
 inline int32_t rowGrain(int32_t width) {

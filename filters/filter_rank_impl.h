@@ -61,36 +61,97 @@ struct ColumnScratch {
     uint32_t c[kBlockPixels + 2 + kLanePixels];
 };
 
-// For each row and block of output columns [x0, x1): calls columns(scratch, top, middle,
-// bottom, i, n) for each run of up to 8 columns x0 - 1 + i of the three source rows about
-// the row (keeping what it computes at index i of the scratch), then rows(scratch, i, n)
-// for each group of up to 8 outputs x0 + i, whose columns sit at i, i + 1 and i + 2.
+// Computes output row `out` from the three source rows about it, block by block: calls
+// columns(scratch, top, middle, bottom, i, n) for each run of up to 8 columns x0 - 1 + i
+// of the rows (keeping what it computes at index i of the scratch), then
+// rows(scratch, i, n) for each group of up to 8 outputs x0 + i, whose columns sit at i,
+// i + 1 and i + 2. Each output is written after the block's columns are read, and `out`
+// is read only for its alpha, so `out` may be the middle row's own pixels as long as the
+// middle row is a separate copy.
+template <class Columns, class Rows>
+void threeByThreeRow(int32_t w, const uint32_t* above, const uint32_t* here, const uint32_t* below,
+                     uint32_t* out, ColumnScratch& scratch, Columns& columns, Rows& rows) {
+    for (int32_t x0 = 1; x0 < w - 1; x0 += kBlockPixels) {
+        const int32_t x1 = std::min<int32_t>(w - 1, x0 + kBlockPixels);
+        // Columns x0 - 1 .. x1 (inclusive) feed outputs x0 .. x1 - 1.
+        const int32_t first = x0 - 1, count = x1 + 1 - first;
+        for (int32_t i = 0; i < count; i += kLanePixels) {
+            const int n = std::min<int32_t>(kLanePixels, count - i);
+            columns(scratch, loadPixels(above + first + i, n), loadPixels(here + first + i, n),
+                    loadPixels(below + first + i, n), i, n);
+        }
+        for (int32_t x = x0; x < x1; x += kLanePixels) {
+            const int n = std::min<int32_t>(kLanePixels, x1 - x);
+            VBytes result = rows(scratch, x - x0, n);
+            storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
+        }
+    }
+}
+
+// Runs a 3x3 filter over the interior. With a separate source, rows in parallel; when
+// the source is the pixels themselves, in place: the interior rows are split into bands,
+// each band's first and last rows are saved before any band starts, and within a band each
+// row is copied before it is overwritten, so every output still sees the original rows.
 template <class Columns, class Rows> void threeByThree(PixelFrame& f, Columns columns, Rows rows) {
     const int32_t w = f.width, h = f.height;
     if (w < 3 || h < 3) {
         return;
     }
-    parallelRows(1, h - 1, rowGrain(w), [&](int32_t y0, int32_t y1) {
+    if (f.source != f.pixels) {
+        parallelRows(1, h - 1, rowGrain(w), [&](int32_t y0, int32_t y1) {
+            ColumnScratch scratch;
+            for (int32_t y = y0; y < y1; ++y) {
+                const uint32_t* above = f.source + static_cast<int64_t>(y - 1) * w;
+                threeByThreeRow(w, above, above + w, above + 2 * w,
+                                f.pixels + static_cast<int64_t>(y) * w, scratch, columns, rows);
+            }
+        });
+        return;
+    }
+    const int32_t interior = h - 2;
+    const int32_t bands = inPlaceBands(interior);
+    const size_t rowBytes = static_cast<size_t>(w) * 4;
+    // Per band: its saved first and last rows, then two rows for the copies.
+    auto* store = static_cast<uint32_t*>(scratchMemory(inPlaceScratchBytes(w, interior)));
+    auto slot = [&](int32_t band, int k) {
+        return store + (static_cast<int64_t>(band) * 4 + k) * w;
+    };
+    auto bandFirst = [&](int32_t band) {
+        return 1 + static_cast<int32_t>(static_cast<int64_t>(interior) * band / bands);
+    };
+    uint32_t* px = f.pixels;
+    auto row = [&](int64_t y) { return px + y * w; };
+    parallelRows(0, bands, 1, [&](int32_t b0, int32_t b1) {
+        for (int32_t band = b0; band < b1; ++band) {
+            std::memcpy(slot(band, 0), row(bandFirst(band)), rowBytes);
+            std::memcpy(slot(band, 1), row(bandFirst(band + 1) - 1), rowBytes);
+        }
+    });
+    parallelRows(0, bands, 1, [&](int32_t b0, int32_t b1) {
         ColumnScratch scratch;
-        for (int32_t y = y0; y < y1; ++y) {
-            const uint32_t* above = f.source + static_cast<int64_t>(y - 1) * w;
-            const uint32_t* here = above + w;
-            const uint32_t* below = here + w;
-            uint32_t* out = f.pixels + static_cast<int64_t>(y) * w;
-            for (int32_t x0 = 1; x0 < w - 1; x0 += kBlockPixels) {
-                const int32_t x1 = std::min<int32_t>(w - 1, x0 + kBlockPixels);
-                // Columns x0 - 1 .. x1 (inclusive) feed outputs x0 .. x1 - 1.
-                const int32_t first = x0 - 1, count = x1 + 1 - first;
-                for (int32_t i = 0; i < count; i += kLanePixels) {
-                    const int n = std::min<int32_t>(kLanePixels, count - i);
-                    columns(scratch, loadPixels(above + first + i, n),
-                            loadPixels(here + first + i, n), loadPixels(below + first + i, n), i,
-                            n);
-                }
-                for (int32_t x = x0; x < x1; x += kLanePixels) {
-                    const int n = std::min<int32_t>(kLanePixels, x1 - x);
-                    VBytes result = rows(scratch, x - x0, n);
-                    storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
+        for (int32_t band = b0; band < b1; ++band) {
+            const int32_t first = bandFirst(band), last = bandFirst(band + 1);
+            // The rows next to the band: the frame's own, never written, or a neighbour
+            // band's saved copy.
+            const uint32_t* above = first == 1 ? row(0) : slot(band - 1, 1);
+            const uint32_t* afterLast = last == h - 1 ? row(h - 1) : slot(band + 1, 0);
+            const uint32_t* here = slot(band, 0);
+            uint32_t* spare[2] = {slot(band, 2), slot(band, 3)};
+            int next = 0;
+            for (int32_t y = first; y < last; ++y) {
+                const uint32_t* below = y + 1 < last ? row(y + 1) : afterLast;
+                threeByThreeRow(w, above, here, below, row(y), scratch, columns, rows);
+                if (y + 1 < last) {
+                    // Row y + 1 is written next: keep its original first, in the spare
+                    // that `above` no longer needs.
+                    uint32_t* copy = spare[next];
+                    if (copy == here) {
+                        copy = spare[next ^ 1];
+                    }
+                    std::memcpy(copy, row(y + 1), rowBytes);
+                    next = copy == spare[0] ? 1 : 0;
+                    above = here;
+                    here = copy;
                 }
             }
         }

@@ -48,6 +48,9 @@ DirectAccess selectorDirectAccess(int32_t selector) {
     case 2:  // Negative
     case 14: // ApplyBrightness: its table is checked beforehand
     case 15: // Mosaic, whose source may be the rows themselves
+    case 25:
+    case 26:
+    case 61: // the 3x3 maximum, minimum and median run in place
     case 16: // SwapChannels
     case 41:
     case 42:
@@ -64,10 +67,7 @@ DirectAccess selectorDirectAccess(int32_t selector) {
     case 11:
     case 13: // reliefs and embosses, clamped
     case 24:
-    case 25:
-    case 26:
     case 27:
-    case 61:
     case 63: // rank filters and the edge-preserving smoothing
         return DirectAccess::FromSource;
     case 36:
@@ -84,9 +84,17 @@ DirectAccess selectorDirectAccess(int32_t selector) {
     }
 }
 
-void checkDirectParameters(int32_t selector, const FilterParams& params) {
+void checkDirectParameters(int32_t selector, const FilterParams& params, int32_t width,
+                           int32_t height) {
     using namespace fx;
     switch (selector) {
+    case 25:
+    case 26:
+    case 61:
+        if (width >= 3 && height >= 3) {
+            scratchMemory(inPlaceScratchBytes(width, height - 2));
+        }
+        break;
     case 7:
     case 9:
     case 11:

@@ -170,7 +170,7 @@ TEST(ThreeByThreeBlocks, RankFiltersMatchTheReferenceAcrossColumnBlocks) {
     const int32_t widths[] = {3, 4, 10, 511, 512, 513, 514, 515, 520, 1025, 1030};
     for (int32_t sel : {25, 26, 27, 61}) {
         for (int32_t w : widths) {
-            for (int32_t h : {3, 4, 9}) {
+            for (int32_t h : {3, 4, 9, 70}) {
                 for (int alphabet = 0; alphabet < 2; ++alphabet) {
                     std::vector<uint32_t> input =
                         alphabet ? randomPixels(w, h, 7u * w + h, {0, 1, 2, 200, 255})
@@ -178,11 +178,14 @@ TEST(ThreeByThreeBlocks, RankFiltersMatchTheReferenceAcrossColumnBlocks) {
                     std::vector<uint32_t> expected = input, source = input;
                     PixelFrame rf{expected.data(), source.data(), w, h};
                     ref::runFilterOperation(sel, rf, {}, {});
-                    for (int run = 0; run < 4; ++run) {
-                        SetFilterThreadCount(run == 0 ? 1 : (run == 2 ? 8 : 2));
-                        fx::forceGenericPath(run == 3);
+                    // Thread counts 1, 2 and 8 and the generic path, each with a separate
+                    // source and in place (the source being the pixels themselves).
+                    const int runs = sel == 27 ? 4 : 8; // 27 takes a separate source only
+                    for (int run = 0; run < runs; ++run) {
+                        SetFilterThreadCount(run % 4 == 0 ? 1 : (run % 4 == 2 ? 8 : 2));
+                        fx::forceGenericPath(run % 4 == 3);
                         std::vector<uint32_t> actual = input;
-                        PixelFrame f{actual.data(), source.data(), w, h};
+                        PixelFrame f{actual.data(), run < 4 ? source.data() : actual.data(), w, h};
                         runFilterOperation(sel, f, {}, {});
                         fx::forceGenericPath(false);
                         ASSERT_EQ(actual, expected)

@@ -81,8 +81,14 @@ inline VBytes loadPixels(const uint32_t* p, int n) {
     return v;
 }
 
+// Stores n (1..8) pixels. The full store is a fixed-size copy, so that only the last
+// group of a row takes the variable-length one.
 inline void storePixels(uint32_t* p, VBytes v, int n) {
-    std::memcpy(p, &v, static_cast<size_t>(n) * 4);
+    if (n == kLanePixels) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        std::memcpy(p, &v, static_cast<size_t>(n) * 4);
+    }
 }
 
 // Blue, green and red lanes from `value`, alpha lanes from `keep`.

@@ -41,7 +41,6 @@ template <int R, class Kernel> void windowFilter(PixelFrame& f, Kernel kernel) {
 }
 
 using Median9 = SelectionNetwork<16, 9, 4>;
-using Median25 = SelectionNetwork<32, 25, 12>;
 
 } // namespace
 
@@ -195,13 +194,69 @@ inline void MedianFilter3(PixelFrame& f) {
         });
 }
 
+// The 5x5 median: each column of five source pixels is sorted once and shared by the
+// five windows that hold it; the selection then leaves out every comparison whose order
+// the sorted columns already settle.
+namespace {
+
+using Median25Columns = PresortedSelection<32, 25, 12, 5>;
+
+struct SortedColumns {
+    uint32_t r[5][kBlockPixels + 4 + kLanePixels];
+};
+
+// Sorts five vectors ascending, lane by lane (nine comparators).
+inline void sortFive(VBytes* v) {
+    constexpr int kPairs[9][2] = {{0, 1}, {3, 4}, {2, 4}, {2, 3}, {0, 3},
+                                  {0, 2}, {1, 4}, {1, 3}, {1, 2}};
+    for (const auto& p : kPairs) {
+        VBytes lo = vmin(v[p[0]], v[p[1]]), hi = vmax(v[p[0]], v[p[1]]);
+        v[p[0]] = lo;
+        v[p[1]] = hi;
+    }
+}
+
+} // namespace
+
 inline void MedianFilter5(PixelFrame& f) {
-    windowFilter<2>(f, [](VBytes* win) {
-        VBytes v[32];
-        for (int i = 0; i < 25; ++i) {
-            v[Median25::kPad + i] = win[i];
+    const int32_t w = f.width, h = f.height;
+    if (w < 5 || h < 5) {
+        return;
+    }
+    parallelRows(2, h - 2, rowGrain(w), [&](int32_t y0, int32_t y1) {
+        SortedColumns cols;
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint32_t* top = f.source + static_cast<int64_t>(y - 2) * w;
+            uint32_t* out = f.pixels + static_cast<int64_t>(y) * w;
+            for (int32_t x0 = 2; x0 < w - 2; x0 += kBlockPixels) {
+                const int32_t x1 = std::min<int32_t>(w - 2, x0 + kBlockPixels);
+                // Columns x0 - 2 .. x1 + 1 feed outputs x0 .. x1 - 1.
+                const int32_t first = x0 - 2, count = x1 + 2 - first;
+                for (int32_t i = 0; i < count; i += kLanePixels) {
+                    const int n = std::min<int32_t>(kLanePixels, count - i);
+                    VBytes v[5];
+                    for (int r = 0; r < 5; ++r) {
+                        v[r] = loadPixels(top + static_cast<int64_t>(r) * w + first + i, n);
+                    }
+                    sortFive(v);
+                    for (int r = 0; r < 5; ++r) {
+                        storePixels(cols.r[r] + i, v[r], n);
+                    }
+                }
+                for (int32_t x = x0; x < x1; x += kLanePixels) {
+                    const int n = std::min<int32_t>(kLanePixels, x1 - x);
+                    const int32_t i = x - x0;
+                    VBytes v[32];
+                    for (int c = 0; c < 5; ++c) {
+                        for (int r = 0; r < 5; ++r) {
+                            v[Median25Columns::kPad + c * 5 + r] = loadPixels(cols.r[r] + i + c, n);
+                        }
+                    }
+                    VBytes result = Median25Columns::select(v);
+                    storePixels(out + x, keepAlpha(result, loadPixels(out + x, n)), n);
+                }
+            }
         }
-        return Median25::select(v);
     });
 }
 

@@ -166,9 +166,10 @@ TEST_F(Direct32, ParametersAreCheckedBeforeAnyLock) {
 }
 
 TEST(ThreeByThreeBlocks, RankFiltersMatchTheReferenceAcrossColumnBlocks) {
-    // Widths about the 512-pixel column blocks and the 8-pixel groups.
+    // Widths about the 512-pixel column blocks and the 8-pixel groups; the 5x5 median
+    // shares its sorted columns the same way.
     const int32_t widths[] = {3, 4, 10, 511, 512, 513, 514, 515, 520, 1025, 1030};
-    for (int32_t sel : {25, 26, 27, 61}) {
+    for (int32_t sel : {25, 26, 27, 61, 63}) {
         for (int32_t w : widths) {
             for (int32_t h : {3, 4, 9, 70}) {
                 for (int alphabet = 0; alphabet < 2; ++alphabet) {
@@ -180,7 +181,7 @@ TEST(ThreeByThreeBlocks, RankFiltersMatchTheReferenceAcrossColumnBlocks) {
                     ref::runFilterOperation(sel, rf, {}, {});
                     // Thread counts 1, 2 and 8 and the generic path, each with a separate
                     // source and in place (the source being the pixels themselves).
-                    const int runs = sel == 27 ? 4 : 8; // 27 takes a separate source only
+                    const int runs = sel == 27 || sel == 63 ? 4 : 8; // a separate source only
                     for (int run = 0; run < runs; ++run) {
                         SetFilterThreadCount(run % 4 == 0 ? 1 : (run % 4 == 2 ? 8 : 2));
                         fx::forceGenericPath(run % 4 == 3);

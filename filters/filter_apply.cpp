@@ -1,7 +1,8 @@
 // ApplyFilter: the pixel transfer around the operations. The work rectangle is read into
 // a 32-bit buffer (and a source copy for the selectors that read one), the operation runs,
 // and the buffer is written back in the image's own format. Two selectors on colour-palette
-// images edit the palette instead.
+// images edit the palette instead. 32-bit ARGB images need no conversion: the operations
+// that cannot fail work on the image's own rows, and the others copy them in parallel.
 
 #include "core/filter_access.h"
 #include "filters/filter_engine.h"

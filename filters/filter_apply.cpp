@@ -317,8 +317,8 @@ private:
 // others write nothing before they have succeeded, so a failure still leaves the image
 // untouched and unmarked.
 gp::Status run32(FilterImageAccess& access, int32_t selector, ImageId image, const FilterRect& rect,
-                 const FilterParams& params, const FilterContext& context, double& result,
-                 bool& testValue) {
+                 int32_t imageWidth, const FilterParams& params, const FilterContext& context,
+                 double& result, bool& testValue) {
     const int32_t w = rect.Width, h = rect.Height;
     const int64_t n = static_cast<int64_t>(w) * h, packed = static_cast<int64_t>(w) * 4;
     const DirectAccess route = selectorDirectAccess(selector);
@@ -350,6 +350,11 @@ gp::Status run32(FilterImageAccess& access, int32_t selector, ImageId image, con
     } else {
         checkDirectParameters(selector, params, w, h);
         uint32_t* source = route == DirectAccess::FromSource ? t_work.source.get(n) : nullptr;
+        if (rect.Width < imageWidth) {
+            // The rows of a narrower rectangle lie an image row apart: the packed copy
+            // below needs its memory before the lock.
+            t_work.pixels.get(n);
+        }
         const int32_t mode = route == DirectAccess::ReadOnly ? kLockRead : kLockRead | kLockWrite;
         gp::Status s = lock.lock(rect, mode);
         if (s != gp::Ok) {
@@ -427,7 +432,7 @@ gp::Status run(FilterImageAccess& access, int32_t selector, ImageId image, const
     }
     context.packedOneBit = format == gp::PixelFormat1bppIndexed;
     if (format == gp::PixelFormat32bppARGB) {
-        return run32(access, selector, image, rect, params, context, result, testValue);
+        return run32(access, selector, image, rect, imageW, params, context, result, testValue);
     }
 
     const int64_t n = static_cast<int64_t>(w) * h;

@@ -1,7 +1,8 @@
 // ApplyFilter: the pixel transfer around the operations. The work rectangle is read into
 // a 32-bit buffer (and a source copy for the selectors that read one), the operation runs,
 // and the buffer is written back in the image's own format. Two selectors on colour-palette
-// images edit the palette instead.
+// images edit the palette instead. 32-bit ARGB images need no conversion: the operations
+// that cannot fail work on the image's own rows, and the others copy them in parallel.
 
 #include "core/filter_access.h"
 #include "filters/filter_engine.h"
@@ -9,6 +10,7 @@
 #include "filters/filters.h"
 
 #include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -266,6 +268,124 @@ gp::Status writeBack(FilterImageAccess& access, ImageId image, const FilterRect&
                     data);
 }
 
+// Copies h rows of w pixels between strides, rows in parallel.
+void copyRows(void* dst, int64_t dstStride, const void* src, int64_t srcStride, int32_t w,
+              int32_t h) {
+    const size_t bytes = static_cast<size_t>(w) * 4;
+    fx::parallelRows(0, h, fx::rowGrain(w), [&](int32_t y0, int32_t y1) {
+        for (int64_t y = y0; y < y1; ++y) {
+            std::memcpy(static_cast<uint8_t*>(dst) + y * dstStride,
+                        static_cast<const uint8_t*>(src) + y * srcStride, bytes);
+        }
+    });
+}
+
+// Holds a lock of the image's own rows and gives it back however the scope is left.
+class RowLock {
+public:
+    RowLock(FilterImageAccess& access, ImageId image) : m_access(access), m_image(image) {}
+    ~RowLock() {
+        if (m_open) {
+            m_access.unlockBits(m_image, m_data);
+        }
+    }
+    RowLock(const RowLock&) = delete;
+    RowLock& operator=(const RowLock&) = delete;
+    gp::Status lock(const FilterRect& rect, int32_t mode) {
+        gp::Status s = m_access.lockBits(m_image, rect, mode, gp::PixelFormat32bppARGB, m_data);
+        m_open = s == gp::Ok;
+        return s;
+    }
+    gp::Status unlock() {
+        m_open = false;
+        return m_access.unlockBits(m_image, m_data);
+    }
+    uint8_t* rows() const { return static_cast<uint8_t*>(m_data.scan0); }
+    int64_t stride() const { return m_data.stride; }
+
+private:
+    FilterImageAccess& m_access;
+    ImageId m_image;
+    FilterLockData m_data{};
+    bool m_open = false;
+};
+
+// 32-bit ARGB images, whose same-format lock hands out the image's own rows: the
+// transfer copies, where any are needed, run in parallel, and the selectors that cannot
+// fail once their parameters are checked work on the rows themselves while the lock is
+// open, so that they need no write-back. Their checks run before the lock, and the
+// others write nothing before they have succeeded, so a failure still leaves the image
+// untouched and unmarked.
+gp::Status run32(FilterImageAccess& access, int32_t selector, ImageId image, const FilterRect& rect,
+                 int32_t imageWidth, const FilterParams& params, const FilterContext& context,
+                 double& result, bool& testValue) {
+    const int32_t w = rect.Width, h = rect.Height;
+    const int64_t n = static_cast<int64_t>(w) * h, packed = static_cast<int64_t>(w) * 4;
+    const DirectAccess route = selectorDirectAccess(selector);
+    const bool copy = selectorNeedsSourceCopy(selector);
+    FilterOutcome outcome;
+    RowLock lock(access, image);
+    if (route == DirectAccess::None) {
+        uint32_t* source = copy ? t_work.source.get(n) : nullptr;
+        uint32_t* px = t_work.pixels.get(n);
+        gp::Status s = lock.lock(rect, kLockRead);
+        if (s != gp::Ok) {
+            return s;
+        }
+        copyRows(px, packed, lock.rows(), lock.stride(), w, h);
+        if (copy) {
+            copyRows(source, packed, px, packed, w, h);
+        }
+        s = lock.unlock();
+        if (s != gp::Ok) {
+            return s;
+        }
+        PixelFrame frame{px, source, w, h};
+        outcome = runFilterOperation(selector, frame, params, context);
+        s = lock.lock(rect, kLockRead | kLockWrite);
+        if (s != gp::Ok) {
+            return s;
+        }
+        copyRows(lock.rows(), lock.stride(), px, packed, w, h);
+    } else {
+        checkDirectParameters(selector, params, w, h);
+        uint32_t* source = route == DirectAccess::FromSource ? t_work.source.get(n) : nullptr;
+        if (rect.Width < imageWidth) {
+            // The rows of a narrower rectangle lie an image row apart: the packed copy
+            // below needs its memory before the lock.
+            t_work.pixels.get(n);
+        }
+        const int32_t mode = route == DirectAccess::ReadOnly ? kLockRead : kLockRead | kLockWrite;
+        gp::Status s = lock.lock(rect, mode);
+        if (s != gp::Ok) {
+            return s;
+        }
+        if (source) {
+            copyRows(source, packed, lock.rows(), lock.stride(), w, h);
+        }
+        if (lock.stride() == packed) {
+            // In place, the rows are also the source (of Mosaic, which allows it).
+            auto* rows = reinterpret_cast<uint32_t*>(lock.rows());
+            PixelFrame frame{rows, source ? source : rows, w, h};
+            outcome = runFilterOperation(selector, frame, params, context);
+        } else {
+            // Rows apart by another stride: work on a packed copy of them.
+            uint32_t* px = t_work.pixels.get(n);
+            copyRows(px, packed, lock.rows(), lock.stride(), w, h);
+            PixelFrame frame{px, source ? source : px, w, h};
+            outcome = runFilterOperation(selector, frame, params, context);
+            if (mode & kLockWrite) {
+                copyRows(lock.rows(), lock.stride(), px, packed, w, h);
+            }
+        }
+    }
+    testValue = outcome.test;
+    if (outcome.hasValue) {
+        result = outcome.value;
+    }
+    return lock.unlock();
+}
+
 gp::Status run(FilterImageAccess& access, int32_t selector, ImageId image, const FilterRect& rect,
                const FilterParams& params, double& result, bool& testValue) {
     const int32_t w = rect.Width, h = rect.Height;
@@ -311,6 +431,9 @@ gp::Status run(FilterImageAccess& access, int32_t selector, ImageId image, const
         }
     }
     context.packedOneBit = format == gp::PixelFormat1bppIndexed;
+    if (format == gp::PixelFormat32bppARGB) {
+        return run32(access, selector, image, rect, imageW, params, context, result, testValue);
+    }
 
     const int64_t n = static_cast<int64_t>(w) * h;
     FilterLockData data{w, h, w * 4, gp::PixelFormat32bppARGB, nullptr};

@@ -58,7 +58,7 @@ public:
 
     // Runs task(i) for every i in [0, count) on up to `threads` threads, the caller
     // included. Tasks are handed out in increasing order of i.
-    void run(int32_t count, int threads, const std::function<void(int32_t)>& task) {
+    void run(int32_t count, int threads, FunctionRef<void(int32_t)> task) {
         std::unique_lock submit(m_submit, std::try_to_lock);
         if (!submit.owns_lock() || threads <= 1 || count <= 1) {
             runInline(count, task);
@@ -67,8 +67,14 @@ public:
         int helpers = std::min(threads, static_cast<int>(count)) - 1;
         {
             std::lock_guard lock(m_mutex);
-            while (static_cast<int>(m_workers.size()) < helpers) {
-                m_workers.emplace_back([this, index = m_workers.size()] { workerLoop(index); });
+            // A helper that cannot be started leaves its share to the others: the result
+            // does not depend on the number of threads, and the call does not fail.
+            try {
+                while (static_cast<int>(m_workers.size()) < helpers) {
+                    m_workers.emplace_back([this, index = m_workers.size()] { workerLoop(index); });
+                }
+            } catch (...) {
+                helpers = static_cast<int>(m_workers.size());
             }
             m_task = &task;
             m_count = count;
@@ -93,7 +99,7 @@ public:
     }
 
 private:
-    static void runInline(int32_t count, const std::function<void(int32_t)>& task) {
+    static void runInline(int32_t count, FunctionRef<void(int32_t)> task) {
         for (int32_t i = 0; i < count; ++i) {
             task(i);
         }
@@ -149,7 +155,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::vector<std::thread> m_workers;
-    const std::function<void(int32_t)>* m_task = nullptr;
+    const FunctionRef<void(int32_t)>* m_task = nullptr;
     int32_t m_count = 0;
     std::atomic<int32_t> m_next{0};
     std::atomic<bool> m_failed{false};
@@ -205,7 +211,7 @@ int threadCount() {
 }
 
 void parallelRows(int32_t first, int32_t last, int32_t grain,
-                  const std::function<void(int32_t, int32_t)>& body) {
+                  FunctionRef<void(int32_t, int32_t)> body) {
     if (last <= first) {
         return;
     }
@@ -227,7 +233,7 @@ void parallelRows(int32_t first, int32_t last, int32_t grain,
 }
 
 void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLast,
-                   const std::function<void(int32_t, int32_t, int32_t)>& body) {
+                   FunctionRef<void(int32_t, int32_t, int32_t)> body) {
     if (last <= first || colLast <= colFirst) {
         return;
     }
@@ -303,6 +309,18 @@ bool useAvx2() {
 
 void forceGenericPath(bool force) {
     t_forceGeneric = force;
+}
+
+void* scratchMemory(size_t bytes) {
+    thread_local std::unique_ptr<uint8_t[]> memory;
+    thread_local size_t capacity = 0;
+    if (bytes > capacity) {
+        memory.reset();
+        capacity = 0;
+        memory.reset(new uint8_t[bytes]);
+        capacity = bytes;
+    }
+    return memory.get();
 }
 
 void drawUniform(float* out, size_t count) {

@@ -12,8 +12,28 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <type_traits>
+#include <utility>
 
 namespace tavimo::fx {
+
+// A non-owning reference to a callable, valid while the callable lives. Unlike
+// std::function it never allocates, so handing work to the threads cannot fail.
+template <class Signature> class FunctionRef;
+template <class R, class... Args> class FunctionRef<R(Args...)> {
+public:
+    template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, FunctionRef>>>
+    FunctionRef(F&& f) noexcept
+        : m_object(const_cast<void*>(static_cast<const void*>(&f))),
+          m_call([](void* o, Args... args) -> R {
+              return (*static_cast<std::remove_reference_t<F>*>(o))(std::forward<Args>(args)...);
+          }) {}
+    R operator()(Args... args) const { return m_call(m_object, std::forward<Args>(args)...); }
+
+private:
+    void* m_object;
+    R (*m_call)(void*, Args...);
+};
 
 inline constexpr double kPi = 3.141592657;
 
@@ -107,14 +127,27 @@ int threadCount();
 // at least `grain` rows; results must not depend on how the rows are split. An exception
 // thrown by any range is rethrown here after every range has stopped.
 void parallelRows(int32_t first, int32_t last, int32_t grain,
-                  const std::function<void(int32_t, int32_t)>& body);
+                  FunctionRef<void(int32_t, int32_t)> body);
 
 // Runs body(y, x0, x1) for every row y in [first, last) and column block [x0, x1) of
 // [colFirst, colLast), rows in parallel but each block started only once the row above
 // is final up to column x1 (exclusive) + 1, so a recurrence that reads its rewritten
 // NW, N, NE and W neighbours sees exactly what a sequential scan would.
 void wavefrontRows(int32_t first, int32_t last, int32_t colFirst, int32_t colLast,
-                   const std::function<void(int32_t, int32_t, int32_t)>& body);
+                   FunctionRef<void(int32_t, int32_t, int32_t)> body);
+
+// Working memory of the calling thread, at least `bytes`, kept for its next calls. Only
+// grows, so once reserved it is handed out again without allocating.
+void* scratchMemory(size_t bytes);
+
+// The bands of a 3x3 filter that runs in place over `rows` interior rows, and the working
+// memory they use (four rows each).
+inline int32_t inPlaceBands(int32_t rows) {
+    return std::max<int32_t>(1, std::min<int32_t>(rows, threadCount() * 4));
+}
+inline size_t inPlaceScratchBytes(int32_t width, int32_t rows) {
+    return static_cast<size_t>(inPlaceBands(rows)) * 4 * static_cast<size_t>(width) * 4;
+}
 
 // Rows per parallel range for frames `width` pixels wide: enough pixels that handing a
 // range out costs little next to working on it.

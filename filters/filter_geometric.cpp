@@ -68,43 +68,50 @@ void Diffuse(PixelFrame& f, int32_t P) {
     }
 }
 
+// Each block row reads its own rows only, and each run of blocks is summed before it is
+// written, so the source may be the pixels themselves. Nothing is allocated: the sums of
+// a run of blocks fit on the stack.
 void Mosaic(PixelFrame& f, int32_t P) {
     const int64_t c = P < 1 ? 3 : P;
     const int32_t w = f.width, h = f.height;
     const int64_t blockRows = (h + c - 1) / c;
     const int64_t blockCols = (w + c - 1) / c;
+    constexpr int64_t kRun = 256;
     parallelRows(0, static_cast<int32_t>(blockRows), 1, [&](int32_t b0, int32_t b1) {
-        std::vector<int64_t> sums(static_cast<size_t>(blockCols) * 3);
+        int64_t sums[kRun * 3];
         for (int64_t by = b0; by < b1; ++by) {
             const int64_t y0 = by * c, y1 = std::min<int64_t>(h, y0 + c);
-            std::fill(sums.begin(), sums.end(), 0);
-            for (int64_t y = y0; y < y1; ++y) {
-                const uint32_t* src = f.source + y * w;
-                for (int64_t bx = 0; bx < blockCols; ++bx) {
-                    const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
-                    int64_t b = 0, g = 0, r = 0;
-                    for (int64_t x = x0; x < x1; ++x) {
-                        b += blueOf(src[x]);
-                        g += greenOf(src[x]);
-                        r += redOf(src[x]);
-                    }
-                    int64_t* sum = &sums[static_cast<size_t>(bx) * 3];
-                    sum[0] += b;
-                    sum[1] += g;
-                    sum[2] += r;
-                }
-            }
-            for (int64_t bx = 0; bx < blockCols; ++bx) {
-                const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
-                const int64_t count = (x1 - x0) * (y1 - y0);
-                const int64_t* s = &sums[static_cast<size_t>(bx) * 3];
-                const uint32_t bgr = packArgb(0, static_cast<uint32_t>(s[2] / count),
-                                              static_cast<uint32_t>(s[1] / count),
-                                              static_cast<uint32_t>(s[0] / count));
+            for (int64_t run0 = 0; run0 < blockCols; run0 += kRun) {
+                const int64_t run1 = std::min(blockCols, run0 + kRun);
+                std::fill(sums, sums + (run1 - run0) * 3, 0);
                 for (int64_t y = y0; y < y1; ++y) {
-                    uint32_t* out = f.pixels + y * w;
-                    for (int64_t x = x0; x < x1; ++x) {
-                        out[x] = takeBgr(out[x], bgr);
+                    const uint32_t* src = f.source + y * w;
+                    for (int64_t bx = run0; bx < run1; ++bx) {
+                        const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
+                        int64_t b = 0, g = 0, r = 0;
+                        for (int64_t x = x0; x < x1; ++x) {
+                            b += blueOf(src[x]);
+                            g += greenOf(src[x]);
+                            r += redOf(src[x]);
+                        }
+                        int64_t* sum = &sums[(bx - run0) * 3];
+                        sum[0] += b;
+                        sum[1] += g;
+                        sum[2] += r;
+                    }
+                }
+                for (int64_t bx = run0; bx < run1; ++bx) {
+                    const int64_t x0 = bx * c, x1 = std::min<int64_t>(w, x0 + c);
+                    const int64_t count = (x1 - x0) * (y1 - y0);
+                    const int64_t* s = &sums[(bx - run0) * 3];
+                    const uint32_t bgr = packArgb(0, static_cast<uint32_t>(s[2] / count),
+                                                  static_cast<uint32_t>(s[1] / count),
+                                                  static_cast<uint32_t>(s[0] / count));
+                    for (int64_t y = y0; y < y1; ++y) {
+                        uint32_t* out = f.pixels + y * w;
+                        for (int64_t x = x0; x < x1; ++x) {
+                            out[x] = takeBgr(out[x], bgr);
+                        }
                     }
                 }
             }

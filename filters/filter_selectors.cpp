@@ -43,6 +43,82 @@ bool selectorIsTest(int32_t selector) {
     return selector == 36 || selector == 53 || selector == 59;
 }
 
+DirectAccess selectorDirectAccess(int32_t selector) {
+    switch (selector) {
+    case 2:  // Negative
+    case 14: // ApplyBrightness: its table is checked beforehand
+    case 15: // Mosaic, whose source may be the rows themselves
+    case 25:
+    case 26:
+    case 61: // the 3x3 maximum, minimum and median run in place
+    case 16: // SwapChannels
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+    case 45:
+    case 46: // KeepChannel, RemoveChannel
+    case 60: // CountColor
+    case 67: // CountTransparent
+    case 68: // AverageColor
+        return DirectAccess::InPlace;
+    case 7:
+    case 9:
+    case 11:
+    case 13: // reliefs and embosses, clamped
+    case 24:
+    case 27:
+    case 63: // rank filters and the edge-preserving smoothing
+        return DirectAccess::FromSource;
+    case 36:
+    case 53:
+    case 59:
+        return DirectAccess::ReadOnly;
+    default:
+        // No operation (21 to 23 and numbers outside the table) leaves the rows as they
+        // are; every other selector can fail part-way and takes the buffer.
+        if (selector >= 1 && selector <= 70 && !(selector >= 21 && selector <= 23)) {
+            return DirectAccess::None;
+        }
+        return DirectAccess::InPlace;
+    }
+}
+
+void checkDirectParameters(int32_t selector, const FilterParams& params, int32_t width,
+                           int32_t height) {
+    using namespace fx;
+    switch (selector) {
+    case 25:
+    case 26:
+    case 61:
+        if (width >= 3 && height >= 3) {
+            scratchMemory(inPlaceScratchBytes(width, height - 2));
+        }
+        break;
+    case 7:
+    case 9:
+    case 11:
+    case 15:
+    case 16:
+        toInt32(params.P);
+        break;
+    case 14: {
+        // Building the table is where brightness fails; a palette without entries builds
+        // it and changes nothing.
+        gp::Palette none;
+        ApplyBrightnessToPalette(none, toInt32(params.P));
+        break;
+    }
+    case 53:
+        break;
+    case 60:
+        toInt32(params.F);
+        break;
+    default:
+        break;
+    }
+}
+
 FilterOutcome runFilterOperation(int32_t selector, PixelFrame& f, const FilterParams& a,
                                  const FilterContext& context) {
     using namespace fx;

@@ -81,8 +81,14 @@ inline VBytes loadPixels(const uint32_t* p, int n) {
     return v;
 }
 
+// Stores n (1..8) pixels. The full store is a fixed-size copy, so that only the last
+// group of a row takes the variable-length one.
 inline void storePixels(uint32_t* p, VBytes v, int n) {
-    std::memcpy(p, &v, static_cast<size_t>(n) * 4);
+    if (n == kLanePixels) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        std::memcpy(p, &v, static_cast<size_t>(n) * 4);
+    }
 }
 
 // Blue, green and red lanes from `value`, alpha lanes from `keep`.
@@ -181,6 +187,110 @@ template <int N, int Used, int Target> struct SelectionNetwork {
     }
 
     // values[kPad .. N - 1] hold the inputs; returns the element of rank Target.
+    template <class V> static V select(V* values) {
+        run(values, std::make_index_sequence<count()>{});
+        return values[kOut];
+    }
+};
+
+// The same selection when the inputs come in groups of `Group` already sorted ascending
+// (at kPad + g * Group .. kPad + g * Group + Group - 1): the sort's comparators are followed
+// with what is certainly known about the order of every two positions, and a comparator
+// whose inputs are known to be in order already is left out, since it would change
+// nothing. The result is the same element as the full network's.
+template <int N, int Used, int Target, int Group> struct PresortedSelection {
+    static constexpr int kPad = N - Used;
+    static constexpr int kOut = kPad + Target;
+    static constexpr int kAll = batcherSize<N>();
+
+    static constexpr auto marked() {
+        auto all = batcher<N>();
+        // le[i][j]: the value at i is certainly at most the value at j.
+        std::array<std::array<bool, N>, N> le{};
+        for (int i = 0; i < N; ++i) {
+            le[i][i] = true;
+            for (int j = 0; j < N; ++j) {
+                if (i < kPad) {
+                    le[i][j] = true; // the zero pads are the smallest
+                }
+            }
+        }
+        for (int g = 0; kPad + g * Group < N; ++g) {
+            for (int r1 = 0; r1 < Group; ++r1) {
+                for (int r2 = r1; r2 < Group; ++r2) {
+                    le[kPad + g * Group + r1][kPad + g * Group + r2] = true;
+                }
+            }
+        }
+        std::array<bool, kAll> keep{};
+        for (int n = 0; n < kAll; ++n) {
+            const int a = all[n].a, b = all[n].b;
+            if (le[a][b]) {
+                continue;
+            }
+            keep[n] = true;
+            // Afterwards a holds the minimum and b the maximum of the two.
+            for (int k = 0; k < N; ++k) {
+                if (k == a || k == b) {
+                    continue;
+                }
+                const bool aLe = le[a][k] || le[b][k], leA = le[k][a] && le[k][b];
+                const bool bLe = le[a][k] && le[b][k], leB = le[k][a] || le[k][b];
+                le[a][k] = aLe;
+                le[k][a] = leA;
+                le[b][k] = bLe;
+                le[k][b] = leB;
+            }
+            le[a][b] = true;
+            le[b][a] = false;
+        }
+        // Then, from the end, only the comparators whose outputs are read later.
+        std::array<bool, N> live{};
+        live[kOut] = true;
+        for (int n = kAll - 1; n >= 0; --n) {
+            Comparator& c = all[n];
+            if (!keep[n]) {
+                c.lo = c.hi = false;
+                continue;
+            }
+            c.lo = live[c.a];
+            c.hi = live[c.b];
+            if (c.lo || c.hi) {
+                live[c.a] = live[c.b] = true;
+            }
+        }
+        return all;
+    }
+    static constexpr int count() {
+        int n = 0;
+        for (const Comparator& c : marked())
+            n += (c.lo || c.hi) ? 1 : 0;
+        return n;
+    }
+    static constexpr auto network() {
+        std::array<Comparator, count()> out{};
+        int n = 0;
+        for (const Comparator& c : marked())
+            if (c.lo || c.hi)
+                out[n++] = c;
+        return out;
+    }
+    static constexpr auto kNetwork = network();
+
+    template <class V, size_t... I> static void run(V* v, std::index_sequence<I...>) {
+        (step<V, I>(v), ...);
+    }
+    template <class V, size_t I> static void step(V* v) {
+        constexpr Comparator c = kNetwork[I];
+        V x = v[c.a], y = v[c.b];
+        if constexpr (c.lo) {
+            v[c.a] = vmin(x, y);
+        }
+        if constexpr (c.hi) {
+            v[c.b] = vmax(x, y);
+        }
+    }
+
     template <class V> static V select(V* values) {
         run(values, std::make_index_sequence<count()>{});
         return values[kOut];

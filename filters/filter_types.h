@@ -17,7 +17,8 @@ public:
 
 // The work rectangle's pixels: width x height 32-bit pixels, rows top-down and exactly
 // width pixels apart, bytes blue, green, red, alpha. `source` is the unchanged copy made
-// for the selectors that read one (nullptr otherwise).
+// for the selectors that read one (nullptr otherwise); for Mosaic and the 3x3 maximum,
+// minimum and median it may also be `pixels` itself, and they then work in place.
 struct PixelFrame {
     uint32_t* pixels = nullptr;
     const uint32_t* source = nullptr;
@@ -54,6 +55,24 @@ struct FilterOutcome {
 bool selectorNeedsSourceCopy(int32_t selector);
 // Whether a selector is one of the tests (36, 53, 59), which are not written back.
 bool selectorIsTest(int32_t selector);
+
+// How a selector may reach the pixels of a 32-bit ARGB image without the transfer copies.
+// Only selectors that cannot fail once their parameters are converted take the direct
+// routes, since they write into the image itself.
+enum class DirectAccess {
+    None,       // the pixel buffer and write-back
+    InPlace,    // works on the image's own rows
+    FromSource, // reads the source copy, writes into the image's own rows
+    ReadOnly,   // a test: reads the image's own rows
+};
+DirectAccess selectorDirectAccess(int32_t selector);
+
+// Converts and checks, before any pixel is touched, everything of `params` that the
+// selector's direct route would otherwise check on the way, and reserves the working
+// memory it needs for a width x height frame; throws FilterFault where
+// runFilterOperation would fail for these parameters, std::bad_alloc when memory runs out.
+void checkDirectParameters(int32_t selector, const FilterParams& params, int32_t width,
+                           int32_t height);
 
 // Runs one selector on the frame. Selectors outside the table do nothing. Throws
 // FilterFault on a run-time failure and std::bad_alloc when working memory runs out; the

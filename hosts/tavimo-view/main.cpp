@@ -359,13 +359,10 @@ private:
     }
 
     void hostShortcut(int ch) {
+        // + and - reach the control as keys 107 and 109, which it zooms with itself.
         switch (ch) {
-        case '+':
         case '=':
             call("ZoomIN");
-            break;
-        case '-':
-            call("ZoomOUT");
             break;
         case 'f':
             call("SetZoomFitControl");

@@ -193,6 +193,13 @@ TEST_F(ImageBoxInput, RubberBandGeometry) {
         b.put_MouseMode(1);
         drag(*c, k.x0, k.y0, k.x1, k.y1);
         EXPECT_EQ(rect(b), k.expected);
+        // The shape itself stays on the image (GetRectValues alone would cut it).
+        if (k.expected.w > 0) {
+            Rect shape;
+            b.GetRectValuesObject(shape.l, shape.t, shape.w, shape.h);
+            const Rect& e = k.expected;
+            EXPECT_EQ(shape, (Rect{e.l + 50, e.t + 40, e.w, e.h}));
+        }
         EXPECT_EQ(b.isRectDrawed(), k.expected.w > 0);
         EXPECT_EQ(b.state().m_RectDrawn, k.expected.w > 0);
         host.destroy(c);

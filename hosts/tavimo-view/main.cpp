@@ -378,6 +378,16 @@ private:
         }
     }
 
+    // + and - (keys 107 and 109) go to the control window itself, which zooms with them,
+    // even while the corner box between the bars holds the focus.
+    bool zoomKey(int key, uint32_t msg) {
+        if (key != win::VK_ADD && key != win::VK_SUBTRACT)
+            return false;
+        win::PostInput(m_control->hwnd(), msg, static_cast<uint32_t>(key), 1);
+        win::DoEvents();
+        return true;
+    }
+
     void scrollBy(int dx, int dy) {
         if (dx)
             call("SetHScrollBarPosition",
@@ -420,10 +430,12 @@ private:
                          : e.key == 40 ? step
                                        : 0);
             }
-            m_host.keyDown(*m_control, e.key, e.shift);
+            if (!zoomKey(e.key, win::WM_KEYDOWN))
+                m_host.keyDown(*m_control, e.key, e.shift);
             break;
         case T::KeyUp:
-            m_host.keyUp(*m_control, e.key, e.shift);
+            if (!zoomKey(e.key, win::WM_KEYUP))
+                m_host.keyUp(*m_control, e.key, e.shift);
             break;
         case T::Char:
             hostShortcut(e.key);

@@ -154,10 +154,12 @@ void ImageBox::GetRectValues(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int
         CoordObjectToImage(x1, y1, l, t);
         CoordObjectToImage(x2, y2, rr, b);
         int32_t w = rr - l, h = b - t;
+        // A shape lying past the image's right or bottom gives an empty size, not a
+        // negative one.
         if (l + w > m_s.m_ImageWidth)
-            w = m_s.m_ImageWidth - l;
+            w = std::max(0, m_s.m_ImageWidth - l);
         if (t + h > m_s.m_ImageHeight)
-            h = m_s.m_ImageHeight - t;
+            h = std::max(0, m_s.m_ImageHeight - t);
         nLeft = l, nTop = t, nWidth = w, nHeight = h;
     } catch (...) {
     }

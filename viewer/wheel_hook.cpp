@@ -115,7 +115,10 @@ win::LRESULT HookWndProc(win::HWND hwnd, uint32_t msg, win::WPARAM wParam, win::
         failed = true;
     }
     try {
-        result = win::CallWindowProc(next, hwnd, msg, wParam, lParam);
+        // A window destroyed by the keys' handlers gets nothing more: its procedure may
+        // belong to an object that is gone.
+        if (win::IsWindow(hwnd) || msg == win::WM_NCDESTROY)
+            result = win::CallWindowProc(next, hwnd, msg, wParam, lParam);
     } catch (...) {
         failed = true;
     }

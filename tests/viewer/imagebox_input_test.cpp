@@ -279,6 +279,10 @@ TEST_F(ImageBoxInput, RectangleMembersAndTheirEdges) {
     EXPECT_EQ(b.GetRectWidth(), 10);
     EXPECT_EQ(b.GetRectHeight(), 10);
 
+    // Wholly past the right edge: an empty width, never a negative one.
+    b.SetRectValuesObject(170, 50, 20, 20);
+    EXPECT_EQ(rect(b), (Rect{120, 10, 0, 20}));
+
     b.ClearRect();
     EXPECT_EQ(rect(b), Rect{});
     EXPECT_FALSE(b.state().m_RectDrawn);

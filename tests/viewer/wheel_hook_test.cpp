@@ -180,6 +180,21 @@ TEST(WheelHook, AFailingProcedureUnhooksAndNothingEscapes) {
     EXPECT_EQ(p.wheel(120), kPassedOn);
 }
 
+TEST(WheelHook, AWindowDestroyedByItsWheelKeysGetsNothingMore) {
+    Probe p;
+    const win::HWND h = p.hwnd;
+    p.onMessage = [&](uint32_t m) {
+        if (m == win::WM_KEYUP)
+            win::DestroyWindow(h);
+    };
+    ASSERT_TRUE(HookWindow(h));
+    p.wheel(120);
+    EXPECT_FALSE(win::IsWindow(h));
+    ASSERT_FALSE(p.seen.empty());
+    EXPECT_EQ(p.seen.back().first, win::WM_NCDESTROY); // no wheel message after it
+    EXPECT_TRUE(recordsFor(h).back().removed);
+}
+
 TEST(WheelHook, ADisabledWindowIsStillRestoredWhenUnhooked) {
     Probe p;
     ASSERT_TRUE(HookWindow(p.hwnd));

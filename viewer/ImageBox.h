@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,8 @@ struct ImageBoxState {
     int32_t m_RectHandle = 0;
 };
 
+struct FrameTimerLink;
+
 // The viewer control. One implementation serves both classes; ImageBoxCnt differs only
 // in its identity (class name, class and interface ids, misc status with the simple-frame
 // bit) and may parent host windows.
@@ -141,6 +144,9 @@ public:
     ax::Shape& rectShape() { return *m_shRect; }
     ax::FocusBox& cornerBox() { return *m_shCorner; }
     ax::ControlTimer& qualityTimer() { return *m_TmQual; }
+    // The timer procedure that ran the last GIF frame tick ("FrameTimerProc" or
+    // "FrameTimerProcCnt"); empty before the first.
+    std::string frameTimerProcedure() const;
     // The interpolation mode the last successful draw used; -1 before the first.
     int32_t lastDrawInterpolation() const { return m_drawnInterpolation; }
 
@@ -210,6 +216,20 @@ private:
     int32_t LoadCurrentFrame();
     std::string ownTempCopyPath() const;
 
+    // Image operations, frames and GIF playback.
+    QuennetStatus RotateFlipImage(int32_t type);
+    void StartFrameTimer(int32_t delayMs);
+    void OnFrameTimer(bool advance = true);
+    uintptr_t GetFrameTimerID() const {
+        return m_s.m_FrameTimerId;
+    }
+    uintptr_t frameTimerIdentifier() const {
+        return reinterpret_cast<uintptr_t>(this);
+    }
+    static void FrameTimerProc(win::HWND hwnd, uint32_t msg, uintptr_t id, uint32_t time);
+    static void FrameTimerProcCnt(win::HWND hwnd, uint32_t msg, uintptr_t id, uint32_t time);
+    static void runFrameTimer(const char* procedure, win::HWND hwnd, uintptr_t id);
+
     // Layout, zoom and scrolling.
     void ComputeMaxZoom();
     void UpdateLayout(int32_t id = 0);
@@ -259,6 +279,8 @@ private:
     ax::FocusBox* m_shCorner;
     ax::Shape* m_shRect;
     ax::ControlTimer* m_TmQual;
+    // Ties the frame timer's identifier to this control while it lives.
+    std::shared_ptr<FrameTimerLink> m_frameTimerLink;
     bool m_restoringBars = false;      // the bars are being put back after a key
     int32_t m_drawnInterpolation = -1; // the interpolation of the last draw (tests, host)
     int32_t m_mouseIconResource = 0;

@@ -11,6 +11,7 @@
 #include "core/image_load.h"
 #include "core/image_load_metafile.h"
 #include "core/image_pages.h"
+#include "core/image_picture.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win/codepage.h"
 #include "platform/win/files.h"
@@ -251,11 +252,12 @@ QuennetStatus ImageBox::DisplayFromHICON(int32_t nHICON) {
 }
 
 QuennetStatus ImageBox::DisplayFromClipboardData() {
-    // The image core has no clipboard loader yet: the control closes its image and
-    // reports the source as not available.
     try {
         CloseCurrentImage(false);
-        return adoptLoaded(static_cast<int32_t>(QuennetStatus::NotImplemented));
+        int32_t id = 0;
+        int32_t status = LoadFromClipboard(id);
+        m_s.m_ImageId = status == 0 ? id : 0;
+        return adoptLoaded(status);
     } catch (...) {
         m_s.m_LastStatus = 1;
         return QuennetStatus::GenericError;

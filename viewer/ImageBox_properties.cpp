@@ -278,7 +278,6 @@ TAVIMO_SIMPLE(OptimizeDrawingSpeed, m_OptimizeDrawingSpeed, "OptimizeDrawingSpee
 TAVIMO_SIMPLE(MouseWheelMode, m_MouseWheelMode, "MouseWheelMode", int32_t)
 TAVIMO_SIMPLE(RectIsEditable, m_RectIsEditable, "RectIsEditable", bool)
 TAVIMO_SIMPLE(ContinuousViewMode, m_ContinuousViewMode, "ContinuousViewMode", bool)
-TAVIMO_SIMPLE(AnimateGIF, m_AnimateGIF, "AnimateGIF", bool)
 #undef TAVIMO_SIMPLE
 
 // The values describe the shown image; a let only notifies.

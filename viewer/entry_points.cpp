@@ -7,6 +7,7 @@
 #include "viewer/ImageBox.h"
 #include "viewer/class_ids.h"
 #include "viewer/entry_points.h"
+#include "viewer/library_profile.h"
 
 namespace tavimo {
 
@@ -30,7 +31,7 @@ std::string libraryPath() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) && info.dli_fname)
         return info.dli_fname;
-    return "libtavimo.so";
+    return libraryProfile().fileName;
 }
 
 } // namespace
@@ -55,7 +56,7 @@ TAVIMO_API ax::HResult DllGetClassObject(const win::Guid* clsid, const win::Guid
     try {
         if (!clsid || !iid || !out)
             return ax::E_POINTER;
-        return ax::getClassObject(tavimo::libraryClasses(), *clsid, *iid, out);
+        return ax::getClassObject(tavimo::libraryProfile().classes, *clsid, *iid, out);
     } catch (...) {
         return ax::E_FAIL;
     }
@@ -67,7 +68,8 @@ TAVIMO_API ax::HResult DllCanUnloadNow() {
 
 TAVIMO_API ax::HResult DllRegisterServer() {
     try {
-        return ax::registerServer("libtavimo", tavimo::libraryPath(), tavimo::libraryClasses());
+        return ax::registerServer(tavimo::libraryProfile().registryName, tavimo::libraryPath(),
+                                  tavimo::libraryProfile().classes);
     } catch (...) {
         return ax::SELFREG_E_CLASS;
     }
@@ -75,7 +77,7 @@ TAVIMO_API ax::HResult DllRegisterServer() {
 
 TAVIMO_API ax::HResult DllUnregisterServer() {
     try {
-        return ax::unregisterServer("libtavimo");
+        return ax::unregisterServer(tavimo::libraryProfile().registryName);
     } catch (...) {
         return ax::SELFREG_E_CLASS;
     }

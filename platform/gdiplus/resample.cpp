@@ -1,5 +1,6 @@
 #include "platform/gdiplus/resample.h"
 
+#include "platform/gdiplus/resample_internal.h"
 #include "platform/gdiplus/resample_pool.h"
 
 #include <algorithm>
@@ -14,74 +15,15 @@
 
 namespace gp {
 
+namespace detail {
+
 namespace {
 
 using v4f = float __attribute__((vector_size(16)));
 using v4u8 = uint8_t __attribute__((vector_size(4)));
 
-inline uint32_t div255(uint32_t x) {
-    return (x + 128 + ((x + 128) >> 8)) >> 8;
-}
-
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
-
-inline uint32_t premultiply(uint32_t p) {
-    uint32_t a = p >> 24;
-    if (a == 255)
-        return p;
-    if (a == 0)
-        return 0;
-    uint32_t b = div255((p & 0xFF) * a), g = div255(((p >> 8) & 0xFF) * a),
-             r = div255(((p >> 16) & 0xFF) * a);
-    return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
-inline uint32_t unpremultiply(uint32_t p) {
-    uint32_t a = p >> 24;
-    if (a == 255 || a == 0)
-        return a == 0 ? 0 : p;
-    auto un = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
-    return (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
-}
-
-// Source pixel j of a row, as straight (ARGB/RGB) or premultiplied (PARGB) 0xAARRGGBB.
-inline uint32_t readRaw(const uint8_t* row, int32_t j, PixelLayout layout) {
-    switch (layout) {
-    case PixelLayout::RGB24: {
-        const uint8_t* p = row + 3 * size_t(j);
-        return 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-    }
-    case PixelLayout::RGB32:
-        return load32(row + 4 * size_t(j)) | 0xFF000000u;
-    default:
-        return load32(row + 4 * size_t(j));
-    }
-}
-
-// Turns raw source pixels into premultiplied ones, applying the colour changes on the
-// straight values.
-void toPremultiplied(uint32_t* px, int32_t n, PixelLayout layout, const ColorAdjust* adjust) {
-    if (adjust && adjust->active()) {
-        for (int32_t i = 0; i < n; ++i) {
-            uint32_t s = layout == PixelLayout::PARGB32 ? unpremultiply(px[i]) : px[i];
-            px[i] = premultiply(adjust->apply(s));
-        }
-        return;
-    }
-    if (layout == PixelLayout::ARGB32)
-        for (int32_t i = 0; i < n; ++i)
-            px[i] = premultiply(px[i]);
-}
-
-// Composites premultiplied pixels source-over onto a destination row.
-void compositeRow(uint8_t* dst, PixelLayout layout, const uint32_t* src, int32_t n) {
+// Composites premultiplied pixels source-over onto a destination row, pixel by pixel.
+void compositeBlend(uint8_t* dst, PixelLayout layout, const uint32_t* src, int32_t n) {
     switch (layout) {
     case PixelLayout::PARGB32:
         for (int32_t i = 0; i < n; ++i) {
@@ -140,6 +82,21 @@ void compositeRow(uint8_t* dst, PixelLayout layout, const uint32_t* src, int32_t
     }
 }
 
+// Turns raw source pixels into premultiplied ones, applying the colour changes on the
+// straight values.
+void toPremultiplied(uint32_t* px, int32_t n, PixelLayout layout, const ColorAdjust* adjust) {
+    if (adjust && adjust->active()) {
+        for (int32_t i = 0; i < n; ++i) {
+            uint32_t s = layout == PixelLayout::PARGB32 ? unpremultiply(px[i]) : px[i];
+            px[i] = premultiply(adjust->apply(s));
+        }
+        return;
+    }
+    if (layout == PixelLayout::ARGB32)
+        for (int32_t i = 0; i < n; ++i)
+            px[i] = premultiply(px[i]);
+}
+
 // ---------------------------------------------------------------------------------------
 // Axis maps
 
@@ -168,19 +125,6 @@ float kernelRadius(ResampleFilter f) {
 bool highQuality(ResampleFilter f) {
     return f == ResampleFilter::HighQualityBilinear || f == ResampleFilter::HighQualityBicubic;
 }
-
-struct AxisMap {
-    int32_t o0 = 0, o1 = 0; // output pixels drawn: [o0, o1)
-    bool identity = false;  // source index = output index + shift
-    int32_t shift = 0;
-    std::vector<int32_t> nearest; // per output (nearest filter)
-    // Filter taps: output k uses source [start[k], start[k] + taps) with weights
-    // weights[k * taps ...]; unused taps carry weight 0.
-    int taps = 0;
-    std::vector<int32_t> start;
-    std::vector<float> weights;
-    int32_t lo = 0, hi = 0; // source indexes used: [lo, hi)
-};
 
 // srcPos/srcLen: the source rectangle on this axis; bound0/bound1: the source pixels that
 // may be read; dstPos/dstLen: the destination rectangle; clip0/clip1: destination pixels
@@ -283,50 +227,46 @@ bool buildAxis(double srcPos, double srcLen, int32_t bound0, int32_t bound1, dou
 // ---------------------------------------------------------------------------------------
 // Passes
 
-struct DrawContext {
-    const ConstPixelView* src;
-    const PixelView* dst;
-    const ColorAdjust* adjust;
-    AxisMap x, y;
-};
-
-const uint8_t* srcRow(const ConstPixelView& s, int32_t y) {
-    return s.top + s.step * y;
-}
-uint8_t* dstRow(const PixelView& d, int32_t y) {
-    return d.top + d.step * y;
-}
-
-int bytesPerPixel(PixelLayout l) {
-    return l == PixelLayout::RGB24 ? 3 : 4;
-}
-
-// Composites a 1:1 run of 32-bpp source pixels without colour changes: runs of opaque
-// pixels are copied, the others blended one by one. This is the scroll case, so it stays
-// close to a copy.
-void compositeDirect(uint8_t* dst, PixelLayout dl, const uint8_t* src, PixelLayout sl, int32_t n) {
+// Composites a 1:1 run of 32-bpp source pixels without colour changes: opaque pixels are
+// copied four at a time, the others blended one by one. This is the scroll case, so it
+// stays close to a copy; `next` (the next row's run, or null) is fetched meanwhile.
+void compositeDirect(uint8_t* dst, PixelLayout dl, const uint8_t* src, const uint8_t* next,
+                     PixelLayout sl, int32_t n) {
     const uint32_t force = sl == PixelLayout::RGB32 ? 0xFF000000u : 0;
-    int32_t i = 0;
-    while (i < n) {
-        int32_t j = i;
-        while (j < n && ((load32(src + 4 * size_t(j)) | force) >> 24) == 255)
-            ++j;
-        if (j > i) {
-            if (force) {
-                for (int32_t k = i; k < j; ++k)
-                    store32(dst + 4 * size_t(k), load32(src + 4 * size_t(k)) | force);
-            } else {
-                std::memcpy(dst + 4 * size_t(i), src + 4 * size_t(i), size_t(j - i) * 4);
-            }
-            i = j;
-            continue;
+    auto one = [&](int32_t i) {
+        uint32_t p = load32(src + 4 * size_t(i)) | force;
+        if ((p >> 24) == 255) {
+            store32(dst + 4 * size_t(i), p);
+            return;
         }
-        uint32_t p = load32(src + 4 * size_t(i));
         if (sl == PixelLayout::ARGB32)
             p = premultiply(p);
         compositeRow(dst + 4 * size_t(i), dl, &p, 1);
-        ++i;
+    };
+    int32_t i = 0;
+#ifdef __SSE2__
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u)), forced = _mm_set1_epi32(int(force));
+    auto four = [&](int32_t i) {
+        const __m128i s = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * size_t(i))), forced);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alpha), alpha)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(i)), s);
+            return;
+        }
+        for (int32_t k = i; k < i + 4; ++k)
+            one(k);
+    };
+    for (; i + 16 <= n; i += 16) {
+        if (next)
+            _mm_prefetch(reinterpret_cast<const char*>(next + 4 * size_t(i)), _MM_HINT_T1);
+        for (int32_t g = 0; g < 16; g += 4)
+            four(i + g);
     }
+    for (; i + 4 <= n; i += 4)
+        four(i);
+#endif
+    for (; i < n; ++i)
+        one(i);
 }
 
 void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
@@ -342,7 +282,13 @@ void drawNearestRows(const DrawContext& c, int32_t y0, int32_t y1) {
         const uint8_t* sr = srcRow(*c.src, sy);
         uint8_t* dr = dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp;
         if (direct) {
-            compositeDirect(dr, c.dst->layout, sr + 4 * size_t(c.x.o0 + c.x.shift), sl, n);
+            const size_t sx = 4 * size_t(c.x.o0 + c.x.shift);
+            const uint8_t* next = nullptr;
+            if (oy + 1 < y1)
+                next = srcRow(*c.src, c.y.identity ? oy + 1 + c.y.shift
+                                                   : c.y.nearest[size_t(oy + 1 - c.y.o0)]) +
+                       sx;
+            compositeDirect(dr, c.dst->layout, sr + sx, next, sl, n);
             continue;
         }
         if (sy != cachedSource) {
@@ -469,110 +415,6 @@ inline uint32_t packPremultiplied(v4f v) {
     return (uint32_t(a + 0.5f) << 24) | (ch(v[2]) << 16) | (ch(v[1]) << 8) | ch(v[0]);
 }
 
-#ifdef __SSE2__
-// Bilinear in 8-bit fixed point, two rows at a time: the fixed two-tap kernel needs no
-// float pass. Vertical then horizontal, each rounded to 8 bits, as fast scalers do; it
-// stays within one level of the generic float path.
-struct BilinearTaps {
-    std::vector<int32_t> i0, i1;
-    std::vector<uint16_t> w1; // weight of i1 in 1/256
-};
-
-BilinearTaps bilinearTaps(const AxisMap& m) {
-    BilinearTaps t;
-    const int32_t n = m.o1 - m.o0;
-    t.i0.resize(size_t(n));
-    t.i1.resize(size_t(n));
-    t.w1.resize(size_t(n));
-    for (int32_t k = 0; k < n; ++k) {
-        if (m.identity) {
-            t.i0[size_t(k)] = t.i1[size_t(k)] = m.o0 + k + m.shift;
-            t.w1[size_t(k)] = 0;
-            continue;
-        }
-        const int32_t start = m.start[size_t(k)];
-        const float* w = &m.weights[size_t(k) * size_t(m.taps)];
-        const bool second = start + 1 < m.hi && w[1] != 0.0f;
-        t.i0[size_t(k)] = start;
-        t.i1[size_t(k)] = second ? start + 1 : start;
-        t.w1[size_t(k)] = second ? uint16_t(std::lround(double(w[1]) * 256.0)) : 0;
-    }
-    return t;
-}
-
-template <PixelLayout L> inline uint32_t premultipliedAt(const uint8_t* row, int32_t j) {
-    uint32_t p = readRaw(row, j, L);
-    return L == PixelLayout::ARGB32 ? premultiply(p) : p;
-}
-
-// Pixels a and b of a row, premultiplied, widened to 16 bits (a in the low half). Two
-// neighbours of a 32-bpp row are one load; an opaque pair needs no premultiplying.
-template <PixelLayout L> inline __m128i pixelPair(const uint8_t* row, int32_t a, int32_t b) {
-    const __m128i zero = _mm_setzero_si128();
-    if constexpr (L != PixelLayout::RGB24) {
-        if (b == a + 1) {
-            __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * size_t(a)));
-            if constexpr (L == PixelLayout::RGB32)
-                pair = _mm_or_si128(pair, _mm_set1_epi32(int(0xFF000000u)));
-            if constexpr (L == PixelLayout::ARGB32) {
-                const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi8(
-                    _mm_or_si128(pair, _mm_set1_epi32(0x00FFFFFF)), _mm_set1_epi32(-1)));
-                if ((opaque & 0xFF) == 0xFF)
-                    return _mm_unpacklo_epi8(pair, zero);
-            } else {
-                return _mm_unpacklo_epi8(pair, zero);
-            }
-        }
-    }
-    return _mm_unpacklo_epi8(
-        _mm_set_epi32(0, 0, int(premultipliedAt<L>(row, b)), int(premultipliedAt<L>(row, a))),
-        zero);
-}
-
-template <PixelLayout L>
-void drawBilinearRowsT(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
-                       int32_t y0, int32_t y1) {
-    const int32_t n = c.x.o1 - c.x.o0;
-    std::vector<uint32_t> out(static_cast<size_t>(n));
-    const int dbpp = bytesPerPixel(c.dst->layout);
-    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
-    for (int32_t oy = y0; oy < y1; ++oy) {
-        const size_t ky = size_t(oy - c.y.o0);
-        const uint8_t* r0 = srcRow(*c.src, ty.i0[ky]);
-        const uint8_t* r1 = srcRow(*c.src, ty.i1[ky]);
-        const int16_t wy = int16_t(ty.w1[ky]);
-        const __m128i wyv = _mm_set1_epi16(wy), iwyv = _mm_set1_epi16(int16_t(256 - wy));
-        for (int32_t k = 0; k < n; ++k) {
-            const int32_t a = tx.i0[size_t(k)], b = tx.i1[size_t(k)];
-            const int16_t wx = int16_t(tx.w1[size_t(k)]);
-            __m128i top = pixelPair<L>(r0, a, b), bot = pixelPair<L>(r1, a, b);
-            __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, iwyv), _mm_mullo_epi16(bot, wyv));
-            v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
-            const int16_t iwx = int16_t(256 - wx);
-            __m128i m = _mm_mullo_epi16(v, _mm_set_epi16(wx, wx, wx, wx, iwx, iwx, iwx, iwx));
-            __m128i sum = _mm_add_epi16(m, _mm_srli_si128(m, 8));
-            sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
-            out[size_t(k)] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sum, zero)));
-        }
-        compositeRow(dstRow(*c.dst, oy) + size_t(c.x.o0) * dbpp, c.dst->layout, out.data(), n);
-    }
-}
-
-void drawBilinearRows(const DrawContext& c, const BilinearTaps& tx, const BilinearTaps& ty,
-                      int32_t y0, int32_t y1) {
-    switch (c.src->layout) {
-    case PixelLayout::PARGB32:
-        return drawBilinearRowsT<PixelLayout::PARGB32>(c, tx, ty, y0, y1);
-    case PixelLayout::ARGB32:
-        return drawBilinearRowsT<PixelLayout::ARGB32>(c, tx, ty, y0, y1);
-    case PixelLayout::RGB32:
-        return drawBilinearRowsT<PixelLayout::RGB32>(c, tx, ty, y0, y1);
-    default:
-        return drawBilinearRowsT<PixelLayout::RGB24>(c, tx, ty, y0, y1);
-    }
-}
-#endif
-
 std::atomic<int> g_genericResample{-1}; // -1: not yet read from the environment
 
 bool genericResample() {
@@ -647,6 +489,33 @@ bool finite(double v) {
 }
 
 } // namespace
+
+void compositeRow(uint8_t* dst, PixelLayout layout, const uint32_t* src, int32_t n) {
+#ifdef __SSE2__
+    // Opaque pixels replace the destination in every 32-bpp layout: runs of four are
+    // stored at once, the rest go through the per-pixel blends below.
+    if (layout != PixelLayout::RGB24) {
+        const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+        int32_t i = 0;
+        while (i + 4 <= n) {
+            const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alpha), alpha)) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(i)), s);
+            } else {
+                compositeBlend(dst + 4 * size_t(i), layout, src + i, 4);
+            }
+            i += 4;
+        }
+        compositeBlend(dst + 4 * size_t(i), layout, src + i, n - i);
+        return;
+    }
+#endif
+    compositeBlend(dst, layout, src, n);
+}
+
+} // namespace detail
+
+using namespace detail;
 
 // ---------------------------------------------------------------------------------------
 
@@ -729,25 +598,27 @@ bool resampleDraw(const ConstPixelView& source, const PixelView& dest, const Res
     if (work < 65536)
         threads = 1;
     const int bands = threads <= 1 ? 1 : std::min<int>(rows, threads * 4);
+    // Without colour changes, nearest neighbour away from 1:1 and plain bilinear have
+    // fixed-point paths. The scalar nearest loop and the float filters stay as the
+    // reference (TAVIMO_GENERIC_PIXELS=1 forces them).
+    const bool generic = c.adjust || genericResample();
+    const bool fastNearest = nearest && !generic && !c.x.identity;
 #ifdef __SSE2__
-    // Plain bilinear without colour changes has its fixed-point path; the float path
-    // stays as the reference (TAVIMO_GENERIC_PIXELS=1 forces it).
-    const bool fastBilinear =
-        !nearest && r.filter == ResampleFilter::Bilinear && !c.adjust && !genericResample();
-    BilinearTaps tx, ty;
-    if (fastBilinear) {
-        tx = bilinearTaps(c.x);
-        ty = bilinearTaps(c.y);
-    }
+    const bool fastBilinear = !nearest && r.filter == ResampleFilter::Bilinear && !generic;
+    BilinearPlan plan;
+    if (fastBilinear)
+        planBilinear(c, plan);
 #endif
     auto task = [&](int band) {
         int32_t a = c.y.o0 + int32_t(int64_t(rows) * band / bands);
         int32_t b = c.y.o0 + int32_t(int64_t(rows) * (band + 1) / bands);
-        if (nearest)
+        if (fastNearest)
+            drawNearestRowsFast(c, a, b);
+        else if (nearest)
             drawNearestRows(c, a, b);
 #ifdef __SSE2__
         else if (fastBilinear)
-            drawBilinearRows(c, tx, ty, a, b);
+            drawBilinearRows(c, plan, a, b);
 #endif
         else
             drawFilteredRows(c, a, b);

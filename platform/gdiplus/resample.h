@@ -7,6 +7,11 @@
 // - Separable: each source row is filtered horizontally once into a float row of the
 //   output width; output rows combine the few filtered rows they need. Weight tables are
 //   built once per draw; the inner loops run over contiguous float pixels (4 lanes).
+// - Plain bilinear and nearest neighbour, whose kernels do not widen when shrinking, have
+//   fixed-point paths that read only the source pixels the output needs: bilinear blends
+//   8.8 fixed-point taps per output row (vertically, then horizontally, each rounded to
+//   8 bits, within one level of the float filter); nearest neighbour gives exactly the
+//   reference results.
 // - Large draws are split into bands of output rows that run on a shared worker pool.
 //   Every output pixel is computed by the same operations in the same order whatever the
 //   band or thread, so results do not depend on the thread count.
@@ -112,6 +117,9 @@ namespace test {
 // Makes every draw take the generic float path instead of the fixed-point fast paths
 // (as TAVIMO_GENERIC_PIXELS=1 does), so both can be checked against the same results.
 void ForceGenericResample(bool force);
+// Makes the fixed-point paths use their SSE2 kernels where the processor has wider ones,
+// so that every kernel can be checked against the same results.
+void ForceBaselineSimd(bool force);
 } // namespace test
 
 } // namespace gp

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -11,6 +12,33 @@
 namespace gp {
 
 namespace {
+
+// One call of runParallel. Helpers hold it by shared pointer, so one that wakes after the
+// job has ended still finds valid counters (and no task left to take). The task itself is
+// only called for an index taken before the last task finished, that is while the caller
+// still waits, so the reference stays valid whenever it is used.
+struct Job {
+    const std::function<void(int)>* task = nullptr;
+    int count = 0;
+    std::atomic<int> next{0};
+    std::atomic<int> finished{0};
+    std::atomic<bool> failed{false};
+
+    void work() {
+        for (;;) {
+            int i = next.fetch_add(1);
+            if (i >= count)
+                return;
+            try {
+                (*task)(i);
+            } catch (...) {
+                failed.store(true);
+            }
+            if (finished.fetch_add(1) + 1 == count)
+                finished.notify_all();
+        }
+    }
+};
 
 class WorkerPool {
 public:
@@ -25,30 +53,34 @@ public:
     }
 
     void run(int count, int threads, const std::function<void(int)>& task) {
-        std::unique_lock job(m_jobMutex, std::try_to_lock);
-        if (!job) {
+        std::unique_lock busy(m_jobMutex, std::try_to_lock);
+        if (!busy) {
             for (int i = 0; i < count; ++i)
                 task(i);
             return;
         }
-        int helpers = std::min(threads - 1, count - 1);
+        auto job = std::make_shared<Job>();
+        job->task = &task;
+        job->count = count;
+        const int helpers = std::min(threads - 1, count - 1);
         startWorkers(helpers);
         {
             std::lock_guard lock(m_mutex);
-            m_task = &task;
-            m_count = count;
-            m_next.store(0);
-            m_failed = false;
+            m_job = job;
             m_wanted = std::min<int>(helpers, int(m_workers.size()));
-            m_pending = m_wanted;
             ++m_generation;
         }
         m_wake.notify_all();
-        work();
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [&] { return m_pending == 0; });
-        m_task = nullptr;
-        if (m_failed)
+        job->work();
+        // Wait for the tasks, not for the helpers: on a loaded machine a helper may wake
+        // long after the others have drawn every band.
+        for (int done = job->finished.load(); done != count; done = job->finished.load())
+            job->finished.wait(done);
+        {
+            std::lock_guard lock(m_mutex);
+            m_job.reset();
+        }
+        if (job->failed.load())
             throw std::bad_alloc();
     }
 
@@ -64,20 +96,6 @@ private:
         }
     }
 
-    void work() {
-        for (;;) {
-            int i = m_next.fetch_add(1);
-            if (i >= m_count)
-                return;
-            try {
-                (*m_task)(i);
-            } catch (...) {
-                std::lock_guard lock(m_mutex);
-                m_failed = true;
-            }
-        }
-    }
-
     void loop(int id) {
         uint64_t seen = 0;
         std::unique_lock lock(m_mutex);
@@ -86,29 +104,22 @@ private:
             if (m_stop)
                 return;
             seen = m_generation;
-            // A job starts only after every helper it wanted has finished the previous
-            // one, so a wanted helper never misses its generation.
-            if (id >= m_wanted)
+            if (id >= m_wanted || !m_job)
                 continue;
+            std::shared_ptr<Job> job = m_job;
             lock.unlock();
-            work();
+            job->work();
+            job.reset();
             lock.lock();
-            if (--m_pending == 0)
-                m_done.notify_all();
         }
     }
 
-    std::mutex m_jobMutex;
+    std::mutex m_jobMutex; // held by the caller whose job the pool runs
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::condition_variable m_done;
     std::vector<std::thread> m_workers;
-    const std::function<void(int)>* m_task = nullptr;
-    int m_count = 0;
-    std::atomic<int> m_next{0};
+    std::shared_ptr<Job> m_job;
     int m_wanted = 0;
-    int m_pending = 0;
-    bool m_failed = false;
     bool m_stop = false;
     uint64_t m_generation = 0;
 };

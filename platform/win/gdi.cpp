@@ -26,6 +26,8 @@ struct DcObject {
     double dpiX = 96.0;
     double dpiY = 96.0;
     bool fromGetDC = false;
+    bool hasPrinterGeometry = false; // printer DCs made with a sheet geometry
+    PrinterDcGeometry geometry;
 };
 
 struct IconObject {
@@ -306,6 +308,21 @@ HDC createPrinterDc(int32_t widthPx, int32_t heightPx, double dpiX, double dpiY)
         return 0;
     std::memset(s->bits(), 0xFF, s->byteSize());
     return createSurfaceDc(std::move(s), DcKind::Printer);
+}
+
+HDC createPrinterDc(std::shared_ptr<GdiSurface> surface, const PrinterDcGeometry& geometry,
+                    double dpiX, double dpiY) {
+    if (!(dpiX > 0) || !(dpiY > 0) || geometry.areaWidth < 1 || geometry.areaHeight < 1)
+        return 0;
+    std::lock_guard lock(gdiMutex());
+    auto o = std::make_unique<DcObject>();
+    o->kind = DcKind::Printer;
+    o->dpiX = dpiX;
+    o->dpiY = dpiY;
+    o->surface = std::move(surface);
+    o->hasPrinterGeometry = true;
+    o->geometry = geometry;
+    return dcs().add(std::move(o));
 }
 
 void setWindowSurfaceProvider(std::function<std::shared_ptr<GdiSurface>(HWND)> provider) {
@@ -661,6 +678,25 @@ int GetDeviceCaps(HDC hdc, int index) {
         return 0;
     auto s = surfaceOf(*d);
     int w = s ? s->width() : 0, h = s ? s->height() : 0;
+    if (d->hasPrinterGeometry) {
+        const PrinterDcGeometry& g = d->geometry;
+        w = g.areaWidth;
+        h = g.areaHeight;
+        switch (index) {
+        case PHYSICALWIDTH:
+            return g.sheetWidth > 0 ? g.sheetWidth : w;
+        case PHYSICALHEIGHT:
+            return g.sheetHeight > 0 ? g.sheetHeight : h;
+        case PHYSICALOFFSETX:
+            return g.offsetX;
+        case PHYSICALOFFSETY:
+            return g.offsetY;
+        case BITSPIXEL:
+            return 32;
+        default:
+            break;
+        }
+    }
     switch (index) {
     case TECHNOLOGY:
         return d->kind == DcKind::Printer ? DT_RASPRINTER : DT_RASDISPLAY;

@@ -29,6 +29,20 @@ HDC createSurfaceDc(std::shared_ptr<GdiSurface> surface, DcKind kind);
 // A printer page: a white 32-bpp top-down surface of the given pixel size and DPI.
 HDC createPrinterDc(int32_t widthPx, int32_t heightPx, double dpiX, double dpiY);
 
+// Where a printer's printable area lies on its sheet, in device pixels: HORZRES/VERTRES
+// answer the area, PHYSICALWIDTH/HEIGHT the sheet (the area when 0) and PHYSICALOFFSETX/Y
+// the area's top-left corner on the sheet.
+struct PrinterDcGeometry {
+    int32_t areaWidth = 0, areaHeight = 0;
+    int32_t sheetWidth = 0, sheetHeight = 0;
+    int32_t offsetX = 0, offsetY = 0;
+};
+// A printer DC that draws on `surface` (the printable area, its origin the area's corner)
+// or, with a null surface, an information context: it answers GetDeviceCaps, and drawing
+// on it fails. 0 for a resolution or area below 1.
+HDC createPrinterDc(std::shared_ptr<GdiSurface> surface, const PrinterDcGeometry& geometry,
+                    double dpiX, double dpiY);
+
 // The window system registers how GetDC(hwnd) finds a window's surface; without it, or
 // when it answers null, GetDC(hwnd) gives 0.
 void setWindowSurfaceProvider(std::function<std::shared_ptr<GdiSurface>(HWND)> provider);

@@ -56,7 +56,7 @@ GetDisplayedArea
                      "PageChange\nZoomChange\n"
                      "0.5\n"
                      "5.9901307\n"
-                     "\"\"\n"
+                     "\"BMP\"\n"
                      "True\n"
                      "105.833336\n"
                      "1\n"
@@ -174,6 +174,42 @@ TEST_F(TavimoView, SnapshotModeWritesThePictureOrReportsTheStatus) {
     ASSERT_EQ(runTavimoView(dir.string(), {"--write-sample", "sample.tif"}).code, 0);
     r = run("DisplayFromFile \"sample.tif\"\nPageCount\nImageWidth\n");
     EXPECT_EQ(r.out, "0\n3\n960\n");
+}
+
+TEST_F(TavimoView, PagingAndTurningTheSample) {
+    ASSERT_EQ(runTavimoView(dir.string(), {"--write-sample", "sample.tif"}).code, 0);
+    auto r = run(R"(DisplayFromFile "sample.tif"
+!events
+DisplayNextFrame
+CurrentPage
+Rotate90
+!events
+ImageWidth
+ImageHeight
+DisplayLastFrame
+DisplayNextFrame
+!events
+CurrentPage
+ImageWidth
+GetImageFormat
+)");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "0\n"
+                     "BeforeZoomChange\nPictureChange\nDisplay\nPaintControl\nPictureChanged\n"
+                     "PageChange\nZoomChange\n"
+                     "0\n"
+                     "2\n"
+                     "0\n"
+                     "Display\nPaintControl\nPageChange\n"
+                     "Display\nPaintControl\nRotation(1)\n"
+                     "640\n"
+                     "960\n"
+                     "0\n"
+                     "0\n"
+                     "Display\nPaintControl\nPageChange\n"
+                     "3\n"
+                     "960\n"
+                     "\"TIFF\"\n");
 }
 
 } // namespace

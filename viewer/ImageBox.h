@@ -101,6 +101,14 @@ struct ImageBoxState {
     uintptr_t m_FrameTimerId = 0;
     bool m_GifPlaying = false;
     bool m_IsAnimatedGif = false;
+
+    // Mouse press cycle: the anchor in control pixels, what the press is doing, where it
+    // started relative to the image, and the part of the rectangle last under the mouse
+    // (1..4 corners TL, TR, BL, BR; 5 left, 6 right, 7 bottom, 8 top edge; 9 inside).
+    int32_t m_DownX = 0, m_DownY = 0;
+    bool m_DrawingRect = false, m_EditingRect = false, m_Panning = false;
+    bool m_DownOutsideX = true, m_DownOutsideY = true;
+    int32_t m_RectHandle = 0;
 };
 
 struct FrameTimerLink;
@@ -144,6 +152,10 @@ public:
     // The interpolation mode the last successful draw used; -1 before the first.
     int32_t lastDrawInterpolation() const { return m_drawnInterpolation; }
 
+    // The cursor resource shown as the mouse icon: 103 (pan while dragging), 104 (pan at
+    // rest), -1 an icon of SetMouseIcon, 0 none.
+    int32_t mouseIconResource() const { return m_mouseIconResource; }
+
     // Every persisted key, in the order WriteProperties writes them.
     static const std::vector<std::string>& persistedKeys();
     // The keys in the order ReadProperties reads them.
@@ -171,6 +183,20 @@ protected:
     void onPaint() override;
     void onTerminate() override;
     void finalRelease() override;
+
+    // Input of the control surface.
+    void onMouseDown(int16_t button, int16_t shift, float x, float y) override;
+    void onMouseMove(int16_t button, int16_t shift, float x, float y) override;
+    void onMouseUp(int16_t button, int16_t shift, float x, float y) override;
+    void onClick() override;
+    void onDblClick() override;
+    void onKeyDown(int16_t& keyCode, int16_t shift) override;
+    void onKeyUp(int16_t& keyCode, int16_t shift) override;
+    void onKeyPress(int16_t& keyAscii) override;
+    void onGotFocus() override;
+    void onLostFocus() override;
+    void onOleDragDrop(const ax::DropData& data, int32_t& effect, int16_t button, int16_t shift,
+                       float x, float y) override;
 
 private:
     struct PersistedProperty;
@@ -231,6 +257,18 @@ private:
                           int32_t nTotalLength);
 
     void ApplyMousePointer();
+    // Mouse, keyboard and the selection rectangle.
+    void UpdateMousePosition(float x, float y);
+    void SaveRectState();
+    void PlaceRectShape(int32_t left, int32_t top, int32_t width, int32_t height);
+    bool HitTestRect(int32_t x, int32_t y) const;
+    void hoverRect(int32_t x, int32_t y);
+    void dragRectHandle(int32_t x, int32_t y);
+    void dragRubberBand(int32_t x, int32_t y);
+    void pan(int32_t x, int32_t y);
+    void pageAcrossEdge(bool next);
+    void wheelAction(bool up);
+    void setPanCursor(int32_t resource);
     void KillFrameTimer();
     void FreeWorkImage();
     void DeleteTempCopy();
@@ -252,6 +290,7 @@ private:
     bool m_restoringBars = false;      // the bars are being put back after a key
     int32_t m_drawnInterpolation = -1; // the interpolation of the last draw (tests, host)
     std::shared_ptr<cInet> m_inet;     // the running HTTP transfer
+    int32_t m_mouseIconResource = 0;
 };
 
 // The misc-status flags of each class.

@@ -461,14 +461,6 @@ void ImageBox::put_Enabled(bool value) {
     PropertyChanged("Enabled");
 }
 
-bool ImageBox::get_EnableMouseWheel() {
-    return m_s.m_EnableMouseWheel;
-}
-void ImageBox::put_EnableMouseWheel(bool value) {
-    m_s.m_EnableMouseWheel = value;
-    PropertyChanged("EnableMouseWheel");
-}
-
 int32_t ImageBox::get_ImageAlignment() {
     return m_s.m_ImageAlignment;
 }

@@ -254,6 +254,9 @@ void ImageBox::RenderView(int32_t id, bool qualityPass) {
             }
             m_s.m_RenderFailed = m_s.m_LastStatus != 0;
         }
+        // The selection rectangle follows the image it marks.
+        if (m_s.m_RectDrawn && id != 0)
+            PlaceRectShape(m_s.m_RectLeft, m_s.m_RectTop, m_s.m_RectWidth, m_s.m_RectHeight);
         if (!m_s.m_DisableAutoFocus && m_s.m_FocusOwner != 0 && m_shCorner->Visible())
             m_shCorner->SetFocus();
     } catch (...) {

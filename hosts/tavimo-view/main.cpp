@@ -359,13 +359,10 @@ private:
     }
 
     void hostShortcut(int ch) {
+        // + and - reach the control as keys 107 and 109, which it zooms with itself.
         switch (ch) {
-        case '+':
         case '=':
             call("ZoomIN");
-            break;
-        case '-':
-            call("ZoomOUT");
             break;
         case 'f':
             call("SetZoomFitControl");
@@ -379,6 +376,16 @@ private:
         default:
             break;
         }
+    }
+
+    // + and - (keys 107 and 109) go to the control window itself, which zooms with them,
+    // even while the corner box between the bars holds the focus.
+    bool zoomKey(int key, uint32_t msg) {
+        if (key != win::VK_ADD && key != win::VK_SUBTRACT)
+            return false;
+        win::PostInput(m_control->hwnd(), msg, static_cast<uint32_t>(key), 1);
+        win::DoEvents();
+        return true;
     }
 
     void scrollBy(int dx, int dy) {
@@ -423,10 +430,12 @@ private:
                          : e.key == 40 ? step
                                        : 0);
             }
-            m_host.keyDown(*m_control, e.key, e.shift);
+            if (!zoomKey(e.key, win::WM_KEYDOWN))
+                m_host.keyDown(*m_control, e.key, e.shift);
             break;
         case T::KeyUp:
-            m_host.keyUp(*m_control, e.key, e.shift);
+            if (!zoomKey(e.key, win::WM_KEYUP))
+                m_host.keyUp(*m_control, e.key, e.shift);
             break;
         case T::Char:
             hostShortcut(e.key);

@@ -274,9 +274,6 @@ private:
     void DeleteTempCopy();
     void StartWheelHook();
     void StopWheelHook();
-    QuennetStatus notBuilt() const {
-        return QuennetStatus::NotImplemented;
-    }
 
     Kind m_kind;
     ImageBoxState m_s;

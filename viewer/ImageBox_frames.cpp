@@ -243,4 +243,8 @@ std::string ImageBox::frameTimerProcedure() const {
     return m_frameTimerLink ? m_frameTimerLink->lastProcedure : std::string();
 }
 
+int32_t ImageBox::GetTotalFrame() {
+    return m_s.m_PageCount;
+}
+
 } // namespace tavimo

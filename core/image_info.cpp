@@ -182,48 +182,38 @@ std::string DetectImageFormatName(ImageId id) {
 
 // ---- Size, resolution and palette --------------------------------------------------------
 
-int32_t GetImageWidth(ImageId id, int32_t& pixels) {
-    pixels = 0;
+namespace {
+
+// The size and resolution getters share one shape: the out value is 0 first, an unknown
+// identifier answers 2, and the value is written only when the layer's query succeeds.
+template <class Out, class Value>
+int32_t queryImageValue(ImageId id, Out& out, gp::Status (*query)(gp::GpImage, Value*)) {
+    out = 0;
     if (FindImageIndex(id) < 0)
         return InvalidParameter;
-    gp::UINT value = 0;
-    int32_t status = gp::GdipGetImageWidth(GetGdiImage(id), &value);
+    Value value = 0;
+    int32_t status = query(GetGdiImage(id), &value);
     if (status == OK)
-        pixels = static_cast<int32_t>(value);
+        out = static_cast<Out>(value);
     return status;
+}
+
+} // namespace
+
+int32_t GetImageWidth(ImageId id, int32_t& pixels) {
+    return queryImageValue(id, pixels, &gp::GdipGetImageWidth);
 }
 
 int32_t GetImageHeight(ImageId id, int32_t& pixels) {
-    pixels = 0;
-    if (FindImageIndex(id) < 0)
-        return InvalidParameter;
-    gp::UINT value = 0;
-    int32_t status = gp::GdipGetImageHeight(GetGdiImage(id), &value);
-    if (status == OK)
-        pixels = static_cast<int32_t>(value);
-    return status;
+    return queryImageValue(id, pixels, &gp::GdipGetImageHeight);
 }
 
 int32_t GetImageHorizontalResolution(ImageId id, float& dpi) {
-    dpi = 0;
-    if (FindImageIndex(id) < 0)
-        return InvalidParameter;
-    float value = 0;
-    int32_t status = gp::GdipGetImageHorizontalResolution(GetGdiImage(id), &value);
-    if (status == OK)
-        dpi = value;
-    return status;
+    return queryImageValue(id, dpi, &gp::GdipGetImageHorizontalResolution);
 }
 
 int32_t GetImageVerticalResolution(ImageId id, float& dpi) {
-    dpi = 0;
-    if (FindImageIndex(id) < 0)
-        return InvalidParameter;
-    float value = 0;
-    int32_t status = gp::GdipGetImageVerticalResolution(GetGdiImage(id), &value);
-    if (status == OK)
-        dpi = value;
-    return status;
+    return queryImageValue(id, dpi, &gp::GdipGetImageVerticalResolution);
 }
 
 int32_t GetImagePaletteSize(ImageId id, int32_t& bytes) {

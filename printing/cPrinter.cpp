@@ -51,10 +51,11 @@ void cPrinter::SetUserPaperSize(float nPaperWidthMM, float nPaperHeightMM) {
         int32_t w = 0, h = 0;
         if (!d)
             return;
-        if (win::tryToInt32(double(nPaperWidthMM) * 1440.0 / 25.4, w))
-            d->setWidth(w);
-        if (win::tryToInt32(double(nPaperHeightMM) * 1440.0 / 25.4, h))
-            d->setHeight(h);
+        // Both sides in one write: a printer that takes only its listed papers would refuse
+        // the half-changed size in between.
+        if (win::tryToInt32(double(nPaperWidthMM) * 1440.0 / 25.4, w) &&
+            win::tryToInt32(double(nPaperHeightMM) * 1440.0 / 25.4, h))
+            d->setSize(w, h);
     } catch (...) {
     }
 }

@@ -3,15 +3,28 @@
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_objects.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace prn {
 
+namespace {
+
+constexpr double kMmPerTwip = 25.4 / 1440.0;
+
+bool contains(const std::vector<int32_t>& list, int32_t value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+} // namespace
+
 struct PrinterDevice::Impl {
     std::string name;
     PrinterKind kind = PrinterKind::File;
-    FilePrinterConfig config; // for CUPS printers: the layer's defaults
+    FilePrinterConfig config;       // file printers
+    detail::CupsDestination cups;   // CUPS destinations
+    PrinterCapabilities caps;
     PrinterSettings settings;
     int32_t scaleMode = 1;
     win::HDC infoDc = 0;
@@ -34,15 +47,65 @@ struct PrinterDevice::Impl {
         infoDc = 0;
     }
 
-    // The sheet's portrait size in twips from the settings.
+    // The listed paper of that portrait size (within a millimetre), or null.
+    const PaperInfo* listedPaper(double wMm, double hMm) const {
+        for (const auto& p : caps.papers)
+            if (std::abs(p.widthMm - wMm) <= 1.0 && std::abs(p.heightMm - hMm) <= 1.0)
+                return &p;
+        return nullptr;
+    }
+
+    bool acceptsSize(double wMm, double hMm) const {
+        if (listedPaper(wMm, hMm))
+            return true;
+        return caps.customMaxWidthMm > 0 && wMm >= caps.customMinWidthMm - 1e-9 &&
+               wMm <= caps.customMaxWidthMm + 1e-9 && hMm >= caps.customMinHeightMm - 1e-9 &&
+               hMm <= caps.customMaxHeightMm + 1e-9;
+    }
+
+    PaperInfo paper() const {
+        const double wMm = settings.paperWidthTwips * kMmPerTwip;
+        const double hMm = settings.paperHeightTwips * kMmPerTwip;
+        if (settings.paperSize != DMPAPER_USER)
+            for (const auto& p : caps.papers)
+                if (p.paperSize == settings.paperSize)
+                    return p;
+        if (const PaperInfo* p = listedPaper(wMm, hMm)) {
+            PaperInfo out = *p;
+            out.widthMm = wMm, out.heightMm = hMm;
+            return out;
+        }
+        PaperInfo out = caps.customPaper;
+        out.paperSize = DMPAPER_USER;
+        out.widthMm = wMm, out.heightMm = hMm;
+        return out;
+    }
+
+    PrinterResolution resolution() const {
+        if (settings.printQuality > 0)
+            for (const auto& r : caps.resolutions)
+                if (std::lround(r.x) == settings.printQuality)
+                    return r;
+        return caps.defaultResolution;
+    }
+
     PageGeometry geometry() const {
         PageGeometry g;
-        g.dpiX = g.dpiY = config.dpi;
+        const PrinterResolution res = resolution();
+        g.dpiX = res.x;
+        g.dpiY = res.y;
+        const PaperInfo p = paper();
         double wTw = settings.paperWidthTwips, hTw = settings.paperHeightTwips;
-        double left = config.marginLeftMm, top = config.marginTopMm, right = config.marginRightMm,
-               bottom = config.marginBottomMm;
-        if (settings.orientation == kOrientationLandscape)
+        double left = p.marginLeftMm, top = p.marginTopMm, right = p.marginRightMm,
+               bottom = p.marginBottomMm;
+        if (settings.orientation == kOrientationLandscape) {
+            // A quarter turn counter-clockwise: the portrait top edge goes to the left.
             std::swap(wTw, hTw);
+            const double l = left, t = top, r = right, b = bottom;
+            left = b, top = l, right = t, bottom = r;
+        }
+        g.sheetWidthPt = wTw / 20.0;
+        g.sheetHeightPt = hTw / 20.0;
         g.sheetWidth = int32_t(std::lround(wTw / 1440.0 * g.dpiX));
         g.sheetHeight = int32_t(std::lround(hTw / 1440.0 * g.dpiY));
         g.offsetX = int32_t(std::lround(left / 25.4 * g.dpiX));
@@ -52,6 +115,17 @@ struct PrinterDevice::Impl {
         g.areaWidth = std::max(1, g.sheetWidth - g.offsetX - r);
         g.areaHeight = std::max(1, g.sheetHeight - g.offsetY - b);
         return g;
+    }
+
+    // Makes the paper a user size of this portrait size in twips when the device takes it.
+    bool setUserSize(int32_t wTw, int32_t hTw) {
+        if (wTw < 1 || hTw < 1 || wTw > 144000 || hTw > 144000 ||
+            !acceptsSize(wTw * kMmPerTwip, hTw * kMmPerTwip))
+            return false;
+        settings.paperWidthTwips = wTw;
+        settings.paperHeightTwips = hTw;
+        settings.paperSize = DMPAPER_USER;
+        return changed();
     }
 
     static win::PrinterDcGeometry dcGeometry(const PageGeometry& g) {
@@ -70,10 +144,9 @@ struct PrinterDevice::Impl {
             return true;
         win::DeleteDC(pageDc);
         pageDc = 0;
-        auto sheet = detail::composeSheet(*pageSurface, pageGeometry);
-        pageSurface.reset();
+        auto area = std::move(pageSurface);
         ++pagesEnded;
-        return sheet && sink && sink->page(*sheet, pageGeometry);
+        return sink && sink->page(*area, pageGeometry);
     }
 
     bool changed() {
@@ -104,10 +177,16 @@ std::unique_ptr<PrinterDevice> PrinterDevice::open(const std::string& name) {
                 if (!config)
                     return nullptr;
                 impl->config = *config;
+                impl->caps = detail::fileCapabilities(*config);
+                impl->settings = config->defaults;
             } else {
-                impl->config.name = name;
+                auto info = detail::queryCupsDestination(name);
+                if (!info)
+                    return nullptr;
+                impl->cups = std::move(*info);
+                impl->caps = impl->cups.capabilities;
+                impl->settings = impl->cups.defaults;
             }
-            impl->settings = impl->config.defaults;
             return std::unique_ptr<PrinterDevice>(new PrinterDevice(std::move(impl)));
         }
     } catch (...) {
@@ -125,18 +204,24 @@ const PrinterSettings& PrinterDevice::settings() const {
     return m_impl->settings;
 }
 
+const PrinterCapabilities& PrinterDevice::capabilities() const {
+    return m_impl->caps;
+}
+
 bool PrinterDevice::setPaperSize(int32_t paperSize) {
-    int32_t w = 0, h = 0;
+    Impl& d = *m_impl;
     if (paperSize == DMPAPER_USER) {
-        m_impl->settings.paperSize = paperSize;
-        return m_impl->changed();
+        d.settings.paperSize = paperSize;
+        return d.changed();
     }
-    if (!paperDimensions(paperSize, w, h))
-        return false;
-    m_impl->settings.paperSize = paperSize;
-    m_impl->settings.paperWidthTwips = int32_t(std::lround(w / 254.0 * 1440.0));
-    m_impl->settings.paperHeightTwips = int32_t(std::lround(h / 254.0 * 1440.0));
-    return m_impl->changed();
+    for (const auto& p : d.caps.papers)
+        if (p.paperSize == paperSize) {
+            d.settings.paperSize = paperSize;
+            d.settings.paperWidthTwips = int32_t(std::lround(p.widthMm / kMmPerTwip));
+            d.settings.paperHeightTwips = int32_t(std::lround(p.heightMm / kMmPerTwip));
+            return d.changed();
+        }
+    return false;
 }
 
 bool PrinterDevice::setOrientation(int32_t orientation) {
@@ -147,36 +232,46 @@ bool PrinterDevice::setOrientation(int32_t orientation) {
 }
 
 bool PrinterDevice::setCopies(int32_t copies) {
-    if (copies < 1 || copies > 9999)
+    if (copies < 1 || copies > m_impl->caps.maxCopies)
         return false;
     m_impl->settings.copies = copies;
     return true;
 }
 
 bool PrinterDevice::setDuplex(int32_t duplex) {
-    if (duplex < 1 || duplex > 3 || (duplex != 1 && !m_impl->config.duplexCapable))
+    if (!contains(m_impl->caps.duplexModes, duplex))
         return false;
     m_impl->settings.duplex = duplex;
     return true;
 }
 
 bool PrinterDevice::setColorMode(int32_t colorMode) {
-    if (colorMode < 1 || colorMode > 2 || (colorMode == 2 && !m_impl->config.colorCapable))
+    if (!contains(m_impl->caps.colorModes, colorMode))
         return false;
     m_impl->settings.colorMode = colorMode;
     return true;
 }
 
 bool PrinterDevice::setPrintQuality(int32_t quality) {
-    if (quality == 0 || quality < -4 || (quality > 0 && std::lround(m_impl->config.dpi) != quality))
-        return false;
-    m_impl->settings.printQuality = quality;
-    return true;
+    Impl& d = *m_impl;
+    if (quality < 0) {
+        if (!contains(d.caps.qualities, quality))
+            return false;
+    } else {
+        bool found = false;
+        for (const auto& r : d.caps.resolutions)
+            found = found || (quality > 0 && std::lround(r.x) == quality);
+        if (!found)
+            return false;
+    }
+    const bool resolutionChanges = quality > 0 || d.settings.printQuality > 0;
+    d.settings.printQuality = quality;
+    return resolutionChanges ? d.changed() : true;
 }
 
 bool PrinterDevice::setPaperBin(int32_t bin) {
-    for (int32_t b : m_impl->config.paperBins)
-        if (b == bin) {
+    for (const auto& b : m_impl->caps.bins)
+        if (b.bin == bin) {
             m_impl->settings.paperBin = bin;
             return true;
         }
@@ -193,22 +288,22 @@ int32_t PrinterDevice::height() const {
     return s.orientation == kOrientationLandscape ? s.paperWidthTwips : s.paperHeightTwips;
 }
 
+bool PrinterDevice::setSize(int32_t widthTwips, int32_t heightTwips) {
+    const bool landscape = m_impl->settings.orientation == kOrientationLandscape;
+    return landscape ? m_impl->setUserSize(heightTwips, widthTwips)
+                     : m_impl->setUserSize(widthTwips, heightTwips);
+}
+
 bool PrinterDevice::setWidth(int32_t twips) {
-    if (twips < 1 || twips > 144000)
-        return false;
-    PrinterSettings& s = m_impl->settings;
-    (s.orientation == kOrientationLandscape ? s.paperHeightTwips : s.paperWidthTwips) = twips;
-    s.paperSize = DMPAPER_USER;
-    return m_impl->changed();
+    return setSize(twips, height());
 }
 
 bool PrinterDevice::setHeight(int32_t twips) {
-    if (twips < 1 || twips > 144000)
-        return false;
-    PrinterSettings& s = m_impl->settings;
-    (s.orientation == kOrientationLandscape ? s.paperWidthTwips : s.paperHeightTwips) = twips;
-    s.paperSize = DMPAPER_USER;
-    return m_impl->changed();
+    return setSize(width(), twips);
+}
+
+PaperInfo PrinterDevice::paper() const {
+    return m_impl->paper();
 }
 
 int32_t PrinterDevice::scaleMode() const {
@@ -248,7 +343,7 @@ win::HDC PrinterDevice::startPage(const std::string& jobName) {
         PageGeometry g = d.geometry();
         if (!d.sink) {
             auto sink = d.kind == PrinterKind::File ? detail::makeFileSink(d.config)
-                                                    : detail::makeCupsSink(d.name);
+                                                    : detail::makeCupsSink(d.name, d.cups);
             if (!sink || !sink->begin(jobName, d.settings, g))
                 return 0;
             d.sink = std::move(sink);
@@ -295,7 +390,7 @@ bool PrinterDevice::endDoc() {
             d.sink.reset();
             return true;
         }
-        ok = ok && d.sink->end(d.settings);
+        ok = ok && d.sink->end(d.settings, d.paper(), d.geometry());
         if (!ok)
             d.sink->abort();
         d.sink.reset();

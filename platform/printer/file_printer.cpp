@@ -42,15 +42,16 @@ public:
         return true;
     }
 
-    bool page(const win::GdiSurface& sheet, const PageGeometry& geometry) override {
+    bool page(const win::GdiSurface& area, const PageGeometry& geometry) override {
+        auto sheet = composeSheet(area, geometry);
         std::string path = m_base + std::to_string(m_job.pageFiles.size() + 1) + ".png";
-        if (!writeSheetPng(sheet, geometry.dpiX, geometry.dpiY, path))
+        if (!sheet || !writeSheetPng(*sheet, geometry.dpiX, geometry.dpiY, path))
             return false;
         m_job.pageFiles.push_back(path);
         return true;
     }
 
-    bool end(const PrinterSettings& settings) override {
+    bool end(const PrinterSettings& settings, const PaperInfo&, const PageGeometry&) override {
         m_job.settings = settings;
         recordFinishedJob(m_job);
         return true;

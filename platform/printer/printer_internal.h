@@ -13,33 +13,55 @@
 
 namespace prn::detail {
 
-// Takes the sheets of one job. begin comes first; page for every finished sheet; end once
-// (the job is printed) or abort.
+// Takes the pages of one job. begin comes first; page for every finished page (its
+// printable area, which lies at the geometry's offset on the sheet); end once (the job is
+// printed) or abort.
 class JobSink {
 public:
     virtual ~JobSink() = default;
     virtual bool begin(const std::string& jobName, const PrinterSettings& settings,
                        const PageGeometry& geometry) = 0;
-    virtual bool page(const win::GdiSurface& sheet, const PageGeometry& geometry) = 0;
-    virtual bool end(const PrinterSettings& settings) = 0;
+    virtual bool page(const win::GdiSurface& area, const PageGeometry& geometry) = 0;
+    // The settings and the current paper as they are when the document ends.
+    virtual bool end(const PrinterSettings& settings, const PaperInfo& paper,
+                     const PageGeometry& geometry) = 0;
     virtual void abort() = 0;
 };
 
 std::optional<FilePrinterConfig> filePrinterConfig(const std::string& name);
+PrinterCapabilities fileCapabilities(const FilePrinterConfig& config);
 std::unique_ptr<JobSink> makeFileSink(const FilePrinterConfig& config);
 void recordFinishedJob(FinishedJob job);
 
 // CUPS: the destinations (empty when disabled or when no server answers) and the default.
 std::vector<std::string> cupsDestinations(std::string* defaultName);
-std::unique_ptr<JobSink> makeCupsSink(const std::string& destination);
 
-// The job's PDF: each sheet a page of its size in points carrying the sheet as a bitmap.
-// Used by the CUPS sink, and testable without a server.
+// What a destination says of itself; nothing when it cannot be asked.
+struct CupsDestination {
+    PrinterCapabilities capabilities;
+    PrinterSettings defaults;
+    // Attributes the destination lists as supported, so that only those go into a job.
+    bool copies = false, orientation = false, sides = false, colorMode = false,
+         quality = false, resolution = false;
+    std::string monochrome; // the keyword it has for monochrome ("" when none)
+};
+std::optional<CupsDestination> queryCupsDestination(const std::string& name);
+std::unique_ptr<JobSink> makeCupsSink(const std::string& destination, CupsDestination info);
+
+// The IPP options of a job with these settings on this paper at this resolution, in a
+// fixed order.
+std::vector<std::pair<std::string, std::string>> cupsJobOptions(const PrinterSettings& settings,
+                                                                const CupsDestination& info,
+                                                                const PaperInfo& paper,
+                                                                const PageGeometry& geometry);
+
+// The job's PDF: each page of the sheet's exact size in points, white, with the printable
+// area as a bitmap at its offset. Used by the CUPS sink, and testable without a server.
 class PdfJobWriter {
 public:
     PdfJobWriter();
     ~PdfJobWriter();
-    bool addSheet(const win::GdiSurface& sheet, double dpiX, double dpiY);
+    bool addPage(const win::GdiSurface& area, const PageGeometry& geometry);
     // The finished document; empty on failure or without pages.
     std::string finish();
 

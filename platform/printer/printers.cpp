@@ -1,5 +1,6 @@
 #include "platform/printer/printer_internal.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 
@@ -81,29 +82,81 @@ void readEnvironmentLocked(Registry& r) {
 
 } // namespace
 
-bool paperDimensions(int32_t paperSize, int32_t& widthTenthMm, int32_t& heightTenthMm) {
-    switch (paperSize) {
-    case DMPAPER_LETTER:
-        widthTenthMm = 2159, heightTenthMm = 2794;
-        return true;
-    case DMPAPER_LEGAL:
-        widthTenthMm = 2159, heightTenthMm = 3556;
-        return true;
-    case DMPAPER_A3:
-        widthTenthMm = 2970, heightTenthMm = 4200;
-        return true;
-    case DMPAPER_A4:
-        widthTenthMm = 2100, heightTenthMm = 2970;
-        return true;
-    case DMPAPER_A5:
-        widthTenthMm = 1480, heightTenthMm = 2100;
-        return true;
-    case DMPAPER_B5:
-        widthTenthMm = 1820, heightTenthMm = 2570;
-        return true;
+namespace {
+
+struct KnownPaper {
+    int32_t code;
+    int32_t widthTenthMm, heightTenthMm;
+    const char* name;
+};
+
+constexpr KnownPaper kPapers[] = {
+    {DMPAPER_LETTER, 2159, 2794, "Letter"},
+    {DMPAPER_TABLOID, 2794, 4318, "Tabloid"},
+    {DMPAPER_LEGAL, 2159, 3556, "Legal"},
+    {DMPAPER_STATEMENT, 1397, 2159, "Statement"},
+    {DMPAPER_EXECUTIVE, 1842, 2667, "Executive"},
+    {DMPAPER_A3, 2970, 4200, "A3"},
+    {DMPAPER_A4, 2100, 2970, "A4"},
+    {DMPAPER_A5, 1480, 2100, "A5"},
+    {DMPAPER_B4, 2570, 3640, "B4 (JIS)"},
+    {DMPAPER_B5, 1820, 2570, "B5 (JIS)"},
+    {DMPAPER_FOLIO, 2159, 3302, "Folio"},
+    {DMPAPER_ENV_10, 1048, 2413, "Envelope #10"},
+    {DMPAPER_ENV_DL, 1100, 2200, "Envelope DL"},
+    {DMPAPER_ENV_C5, 1620, 2290, "Envelope C5"},
+    {DMPAPER_ENV_C6, 1140, 1620, "Envelope C6"},
+    {DMPAPER_ENV_MONARCH, 984, 1905, "Envelope Monarch"},
+    {DMPAPER_A6, 1050, 1480, "A6"},
+};
+
+const char* binName(int32_t bin) {
+    switch (bin) {
+    case 1:
+        return "Upper";
+    case 2:
+        return "Lower";
+    case 3:
+        return "Middle";
+    case 4:
+        return "Manual";
+    case 5:
+        return "Envelope";
+    case 6:
+        return "Envelope manual";
+    case 7:
+        return "Automatic";
+    case 8:
+        return "Tractor";
+    case 11:
+        return "Large capacity";
+    case 14:
+        return "Cassette";
+    case 15:
+        return "Form source";
     default:
-        return false;
+        return "Bin";
     }
+}
+
+} // namespace
+
+bool paperDimensions(int32_t paperSize, int32_t& widthTenthMm, int32_t& heightTenthMm) {
+    for (const auto& p : kPapers)
+        if (p.code == paperSize) {
+            widthTenthMm = p.widthTenthMm;
+            heightTenthMm = p.heightTenthMm;
+            return true;
+        }
+    return false;
+}
+
+int32_t paperCodeForSize(double widthMm, double heightMm) {
+    for (const auto& p : kPapers)
+        if (std::abs(p.widthTenthMm / 10.0 - widthMm) <= 1.0 &&
+            std::abs(p.heightTenthMm / 10.0 - heightMm) <= 1.0)
+            return p.code;
+    return DMPAPER_USER;
 }
 
 bool registerFilePrinter(const FilePrinterConfig& config) {
@@ -165,6 +218,27 @@ std::vector<PrinterInfo> installedPrinters() {
     } catch (...) {
     }
     return list;
+}
+
+std::vector<PrinterDescription> describePrinters() {
+    std::vector<PrinterDescription> out;
+    try {
+        const std::string chosen = defaultPrinterName();
+        for (const auto& p : installedPrinters()) {
+            auto device = PrinterDevice::open(p.name);
+            if (!device)
+                continue;
+            PrinterDescription d;
+            d.name = p.name;
+            d.kind = p.kind;
+            d.isDefault = p.name == chosen;
+            d.defaults = device->settings();
+            d.capabilities = device->capabilities();
+            out.push_back(std::move(d));
+        }
+    } catch (...) {
+    }
+    return out;
 }
 
 std::string defaultPrinterName() {
@@ -233,6 +307,34 @@ std::optional<FilePrinterConfig> filePrinterConfig(const std::string& name) {
         if (p.name == name)
             return p;
     return std::nullopt;
+}
+
+PrinterCapabilities fileCapabilities(const FilePrinterConfig& config) {
+    PrinterCapabilities caps;
+    PaperInfo margins;
+    margins.marginLeftMm = config.marginLeftMm;
+    margins.marginTopMm = config.marginTopMm;
+    margins.marginRightMm = config.marginRightMm;
+    margins.marginBottomMm = config.marginBottomMm;
+    for (const auto& known : kPapers) {
+        PaperInfo p = margins;
+        p.paperSize = known.code;
+        p.name = known.name;
+        p.widthMm = known.widthTenthMm / 10.0;
+        p.heightMm = known.heightTenthMm / 10.0;
+        caps.papers.push_back(p);
+    }
+    caps.customPaper = margins;
+    caps.customMinWidthMm = caps.customMinHeightMm = 25.4 / 1440.0;
+    caps.customMaxWidthMm = caps.customMaxHeightMm = 2540.0;
+    caps.defaultResolution = {config.dpi, config.dpi};
+    caps.resolutions = {caps.defaultResolution};
+    caps.qualities = {-1, -2, -3, -4};
+    caps.duplexModes = config.duplexCapable ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{1};
+    caps.colorModes = config.colorCapable ? std::vector<int32_t>{1, 2} : std::vector<int32_t>{1};
+    for (int32_t bin : config.paperBins)
+        caps.bins.push_back({bin, binName(bin)});
+    return caps;
 }
 
 void recordFinishedJob(FinishedJob job) {

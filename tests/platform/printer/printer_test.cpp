@@ -6,11 +6,19 @@
 #include "platform/printer/printer_internal.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_objects.h"
+#include "tests/support/pdf_output.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cups/cups.h>
 #include <chrono>
+#include <fstream>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +68,30 @@ Png readPng(const std::string& path) {
         std::fclose(f);
     return out;
 }
+
+// Points the CUPS client at another server for a scope. The client reads $CUPS_SERVER once
+// per thread: cupsSetServer(nullptr) makes it read it again.
+class ScopedCupsServer {
+public:
+    explicit ScopedCupsServer(const std::string& server) {
+        if (const char* old = std::getenv("CUPS_SERVER"))
+            m_old = old;
+        setenv("CUPS_SERVER", server.c_str(), 1);
+        cupsSetServer(nullptr);
+        prn::setCupsEnabled(true);
+    }
+    ~ScopedCupsServer() {
+        if (m_old)
+            setenv("CUPS_SERVER", m_old->c_str(), 1);
+        else
+            unsetenv("CUPS_SERVER");
+        cupsSetServer(nullptr);
+        prn::refreshCupsPrinters();
+    }
+
+private:
+    std::optional<std::string> m_old;
+};
 
 class PrinterLayer : public ::testing::Test {
 protected:
@@ -231,50 +263,161 @@ TEST_F(PrinterLayer, SettingsTheDeviceRefuses) {
 }
 
 TEST_F(PrinterLayer, CupsListIsEmptyWhenNoServerAnswers) {
-    const char* old = std::getenv("CUPS_SERVER");
-    std::string saved = old ? old : "";
-    setenv("CUPS_SERVER", "127.0.0.1:9", 1); // the discard port: nothing listens there
-    prn::setCupsEnabled(true);
+    ScopedCupsServer server("127.0.0.1:9"); // the discard port: nothing listens there
     auto start = std::chrono::steady_clock::now();
     auto list = prn::installedPrinters();
     EXPECT_TRUE(list.empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(prn::defaultPrinterName(), "");
-    if (old)
-        setenv("CUPS_SERVER", saved.c_str(), 1);
-    else
-        unsetenv("CUPS_SERVER");
-    prn::refreshCupsPrinters();
+    EXPECT_TRUE(prn::describePrinters().empty());
 }
 
-TEST_F(PrinterLayer, JobDocumentHasOnePdfPagePerSheet) {
+TEST_F(PrinterLayer, JobDocumentPagesHaveThePaperSizeWithTheAreaAtItsOffset) {
+    // A 72-dpi sheet of 2 x 3 inches with the area 1/4 inch in, then the same turned.
+    prn::PageGeometry g;
+    g.dpiX = g.dpiY = 72;
+    g.sheetWidthPt = 144, g.sheetHeightPt = 216;
+    g.offsetX = 18, g.offsetY = 36;
+    auto area = win::GdiSurface::create(72, 36, 32, false, {}, 72, 72);
+    std::fill_n(reinterpret_cast<uint32_t*>(area->bits()), 72 * 36, 0xFF0000FFu); // blue
     prn::detail::PdfJobWriter writer;
-    auto a = win::GdiSurface::create(72, 144, 32, false, {}, 72, 72);
-    auto b = win::GdiSurface::create(144, 72, 32, false, {}, 72, 72);
-    EXPECT_TRUE(writer.addSheet(*a, 72, 72));
-    EXPECT_TRUE(writer.addSheet(*b, 72, 72));
+    EXPECT_TRUE(writer.addPage(*area, g));
+    std::swap(g.sheetWidthPt, g.sheetHeightPt);
+    EXPECT_TRUE(writer.addPage(*area, g));
+    prn::PageGeometry none;
+    EXPECT_FALSE(prn::detail::PdfJobWriter().addPage(*area, none)); // no resolution
     std::string pdf = writer.finish();
-    ASSERT_GT(pdf.size(), 100u);
-    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
-    if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pdfinfo is not installed";
-    fs::create_directories(m_dir);
-    std::string path = m_dir + "/job.pdf";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(pdf.data(), 1, pdf.size(), f);
-    std::fclose(f);
-    std::string cmd = "pdfinfo -f 1 -l 2 " + path + " > " + m_dir + "/info.txt";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::string text;
-    FILE* in = std::fopen((m_dir + "/info.txt").c_str(), "rb");
-    char buf[4096];
-    size_t n = std::fread(buf, 1, sizeof buf, in);
-    std::fclose(in);
-    text.assign(buf, n);
-    EXPECT_NE(text.find("Pages:           2"), std::string::npos) << text;
-    EXPECT_NE(text.find("72 x 144 pts"), std::string::npos) << text;
-    EXPECT_NE(text.find("144 x 72 pts"), std::string::npos) << text;
+    ASSERT_EQ(pdf.substr(0, 5), "%PDF-");
     EXPECT_TRUE(prn::detail::PdfJobWriter().finish().empty());
+    if (!tavimo::testing::havePopplerTools())
+        GTEST_SKIP() << "pdfinfo and pdftoppm are not installed";
+    fs::create_directories(m_dir);
+    const std::string path = m_dir + "/job.pdf";
+    std::ofstream(path, std::ios::binary) << pdf;
+    auto sizes = tavimo::testing::pdfPageSizes(path);
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0].widthPt, 144);
+    EXPECT_EQ(sizes[0].heightPt, 216);
+    EXPECT_EQ(sizes[1].widthPt, 216);
+    auto page = tavimo::testing::rasterPdfPage(path, 1, 72);
+    ASSERT_TRUE(page.has_value());
+    auto box = tavimo::testing::colourBoxMm(*page, 0x0000FF);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NEAR(box->left, 6.35, 0.4);
+    EXPECT_NEAR(box->top, 12.7, 0.4);
+    EXPECT_NEAR(box->right, 6.35 + 25.4, 0.4);
+    EXPECT_NEAR(box->bottom, 12.7 + 12.7, 0.4);
+    EXPECT_EQ(page->at(2, 2), 0xFFFFFFu); // the margin is white
+}
+
+TEST_F(PrinterLayer, LandscapeTurnsTheMarginsWithTheSheet) {
+    auto c = config("L", 100);
+    c.marginLeftMm = 2.54, c.marginTopMm = 5.08, c.marginRightMm = 7.62, c.marginBottomMm = 10.16;
+    ASSERT_TRUE(prn::registerFilePrinter(c));
+    auto d = prn::PrinterDevice::open("L");
+    prn::PageGeometry g = d->geometry();
+    EXPECT_EQ(g.offsetX, 10);
+    EXPECT_EQ(g.offsetY, 20);
+    EXPECT_EQ(g.areaWidth, 827 - 10 - 30);
+    ASSERT_TRUE(d->setOrientation(prn::kOrientationLandscape));
+    g = d->geometry();
+    // Turned counter-clockwise: the bottom margin is now on the left, the left on top.
+    EXPECT_EQ(g.offsetX, 40);
+    EXPECT_EQ(g.offsetY, 10);
+    EXPECT_EQ(g.areaWidth, 1169 - 40 - 20);
+    EXPECT_EQ(g.areaHeight, 827 - 10 - 30);
+    EXPECT_EQ(g.sheetWidthPt, 16838 / 20.0);
+}
+
+TEST_F(PrinterLayer, DescriptionsListEveryPrinterWithTheDefaultMarked) {
+    auto a = config("A", 150, 3);
+    a.paperBins = {1, 4};
+    a.colorCapable = false;
+    ASSERT_TRUE(prn::registerFilePrinter(a));
+    auto b = config("B");
+    b.makeDefault = true;
+    b.defaults.paperSize = prn::DMPAPER_LETTER;
+    ASSERT_TRUE(prn::registerFilePrinter(b));
+    auto list = prn::describePrinters();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].name, "A");
+    EXPECT_FALSE(list[0].isDefault);
+    EXPECT_TRUE(list[1].isDefault);
+    EXPECT_EQ(list[1].defaults.paperSize, prn::DMPAPER_LETTER);
+    const prn::PrinterCapabilities& caps = list[0].capabilities;
+    ASSERT_EQ(caps.bins.size(), 2u);
+    EXPECT_EQ(caps.bins[1].name, "Manual");
+    EXPECT_EQ(caps.colorModes, std::vector<int32_t>{1});
+    ASSERT_EQ(caps.resolutions.size(), 1u);
+    EXPECT_EQ(caps.resolutions[0].x, 150);
+    auto a4 = std::find_if(caps.papers.begin(), caps.papers.end(),
+                           [](const prn::PaperInfo& p) { return p.paperSize == prn::DMPAPER_A4; });
+    ASSERT_NE(a4, caps.papers.end());
+    EXPECT_EQ(a4->widthMm, 210);
+    EXPECT_EQ(a4->marginTopMm, 3);
+}
+
+TEST(CupsJobOptions, SettingsMapToTheOptionsTheDestinationHas) {
+    prn::detail::CupsDestination info;
+    info.copies = info.orientation = info.sides = info.colorMode = info.quality = info.resolution =
+        true;
+    info.monochrome = "process-monochrome";
+    info.capabilities.papers.push_back({prn::DMPAPER_LETTER, "na_letter_8.5x11in", 215.9, 279.4});
+    info.capabilities.bins = {{4, "manual"}, {256, "tray-3"}, {7, ""}};
+    prn::PaperInfo letter = info.capabilities.papers[0];
+    prn::PaperInfo user;
+    user.widthMm = 100, user.heightMm = 150;
+    prn::PageGeometry g;
+    g.dpiX = 600, g.dpiY = 300;
+    using Options = std::vector<std::pair<std::string, std::string>>;
+    auto options = [&](auto change, const prn::PaperInfo& paper) {
+        prn::PrinterSettings s;
+        change(s);
+        return prn::detail::cupsJobOptions(s, info, paper, g);
+    };
+    EXPECT_EQ(options(
+                  [](prn::PrinterSettings& s) {
+                      s.copies = 3, s.orientation = 2, s.duplex = 3, s.colorMode = 1;
+                      s.printQuality = -1, s.paperBin = 256;
+                  },
+                  letter),
+              (Options{{"copies", "3"},
+                       {"media", "na_letter_8.5x11in"},
+                       {"orientation-requested", "4"},
+                       {"sides", "two-sided-short-edge"},
+                       {"print-color-mode", "process-monochrome"},
+                       {"print-quality", "3"},
+                       {"printer-resolution", "600x300dpi"},
+                       {"media-source", "tray-3"}}));
+    // A resolution as the quality sends no print-quality; the automatic bin of a printer
+    // that names none sends no source; a user size goes as a custom size.
+    Options o = options([](prn::PrinterSettings& s) { s.printQuality = 600, s.paperBin = 7; }, user);
+    EXPECT_EQ(o[1], (std::pair<std::string, std::string>{"media", "custom_100x150mm_100x150mm"}));
+    for (const auto& [name, value] : o)
+        EXPECT_TRUE(name != "print-quality" && name != "media-source") << name;
+    // What the destination does not list is not sent.
+    info = {};
+    EXPECT_TRUE(options([](prn::PrinterSettings&) {}, letter).empty());
+}
+
+TEST_F(PrinterLayer, CupsGivesUpOnAServerThatNeverAnswers) {
+    // A listening socket nobody accepts from: connections complete, requests never answer.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    ASSERT_EQ(::listen(listener, 16), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    ScopedCupsServer server("127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(prn::installedPrinters().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_FALSE(prn::detail::queryCupsDestination("anything").has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+    ::close(listener);
 }
 
 class ThrowingProvider : public prn::PrintDialogProvider {

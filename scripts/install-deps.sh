@@ -16,6 +16,8 @@ packages=(
     libpoppler-cpp-dev libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcups2-dev libx11-dev
     # fonts and colour profile used by tests and resources
     fonts-dejavu-core fonts-liberation icc-profiles-free
+    # a private CUPS scheduler with its PDF filters, for the printing tests on real queues
+    cups-daemon cups-filters
     # independent readers, writers and checkers used by tests
     imagemagick qpdf poppler-utils xvfb xauth
     # OpenCV image processing: the peer the filter benchmarks are measured against

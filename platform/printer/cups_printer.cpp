@@ -138,8 +138,8 @@ struct InfoCloser {
 
 // The DMBIN codes of the PWG media sources that have one.
 constexpr std::pair<int32_t, const char*> kSources[] = {
-    {1, "top"},    {2, "bottom"},          {3, "middle"}, {4, "manual"},
-    {5, "envelope"}, {7, "auto"}, {11, "large-capacity"}, {14, "main"},
+    {1, "top"},      {2, "bottom"}, {3, "middle"},          {4, "manual"},
+    {5, "envelope"}, {7, "auto"},   {11, "large-capacity"}, {14, "main"},
 };
 
 std::vector<std::string> keywords(ipp_attribute_t* attr) {
@@ -269,7 +269,8 @@ std::optional<CupsDestination> queryCupsDestination(const std::string& name) {
         for (int i = 0, n = ippGetCount(r); i < n; ++i)
             caps.resolutions.push_back(resolutionAt(r, i));
     }
-    if (ipp_attribute_t* r = fallback("printer-resolution"); r && ippGetValueTag(r) == IPP_TAG_RESOLUTION)
+    if (ipp_attribute_t* r = fallback("printer-resolution");
+        r && ippGetValueTag(r) == IPP_TAG_RESOLUTION)
         caps.defaultResolution = resolutionAt(r, 0);
     else if (!caps.resolutions.empty())
         caps.defaultResolution = caps.resolutions.front();
@@ -333,12 +334,13 @@ std::optional<CupsDestination> queryCupsDestination(const std::string& name) {
         caps.maxCopies = 1;
     }
     const auto orientations = integers(supported("orientation-requested"));
-    out.orientation = std::find(orientations.begin(), orientations.end(),
-                                IPP_ORIENT_LANDSCAPE) != orientations.end();
+    out.orientation = std::find(orientations.begin(), orientations.end(), IPP_ORIENT_LANDSCAPE) !=
+                      orientations.end();
     const auto orientationDefault = integers(fallback("orientation-requested"));
-    defaults.orientation = !orientationDefault.empty() && orientationDefault[0] == IPP_ORIENT_LANDSCAPE
-                               ? kOrientationLandscape
-                               : kOrientationPortrait;
+    defaults.orientation =
+        !orientationDefault.empty() && orientationDefault[0] == IPP_ORIENT_LANDSCAPE
+            ? kOrientationLandscape
+            : kOrientationPortrait;
 
     // Sources: standard codes where there is one, else 256 and up in list order; the
     // automatic choice (7) is always there, sending no source when the printer names none.
@@ -350,13 +352,16 @@ std::optional<CupsDestination> queryCupsDestination(const std::string& name) {
                 code = bin;
         caps.bins.push_back({code ? code : nextUser++, k});
     }
-    if (std::none_of(caps.bins.begin(), caps.bins.end(), [](const PaperBinInfo& b) { return b.bin == 7; }))
+    if (std::none_of(caps.bins.begin(), caps.bins.end(),
+                     [](const PaperBinInfo& b) { return b.bin == 7; }))
         caps.bins.push_back({7, ""});
     std::string defaultSource;
     if (ipp_attribute_t* s = fallback("media-source"); s && ippGetValueTag(s) == IPP_TAG_KEYWORD)
         defaultSource = ippGetString(s, 0, nullptr);
-    else if (ipp_attribute_t* col = fallback("media-col"); col && ippGetValueTag(col) == IPP_TAG_BEGIN_COLLECTION)
-        if (ipp_attribute_t* s = ippFindAttribute(ippGetCollection(col, 0), "media-source", IPP_TAG_KEYWORD))
+    else if (ipp_attribute_t* col = fallback("media-col");
+             col && ippGetValueTag(col) == IPP_TAG_BEGIN_COLLECTION)
+        if (ipp_attribute_t* s =
+                ippFindAttribute(ippGetCollection(col, 0), "media-source", IPP_TAG_KEYWORD))
             defaultSource = ippGetString(s, 0, nullptr);
     defaults.paperBin = 7;
     for (const auto& b : caps.bins)
@@ -394,16 +399,16 @@ std::vector<std::pair<std::string, std::string>> cupsJobOptions(const PrinterSet
                                   : settings.duplex == 3 ? "two-sided-short-edge"
                                                          : "one-sided");
     if (info.colorMode)
-        out.emplace_back("print-color-mode",
-                         settings.colorMode == 1 && !info.monochrome.empty() ? info.monochrome
-                                                                             : "color");
+        out.emplace_back("print-color-mode", settings.colorMode == 1 && !info.monochrome.empty()
+                                                 ? info.monochrome
+                                                 : "color");
     if (info.quality && settings.printQuality < 0)
         out.emplace_back("print-quality", std::to_string(ippQuality(settings.printQuality)));
     if (info.resolution) {
         const long x = std::lround(geometry.dpiX), y = std::lround(geometry.dpiY);
-        out.emplace_back("printer-resolution", x == y ? std::to_string(x) + "dpi"
-                                                      : std::to_string(x) + "x" +
-                                                            std::to_string(y) + "dpi");
+        out.emplace_back("printer-resolution",
+                         x == y ? std::to_string(x) + "dpi"
+                                : std::to_string(x) + "x" + std::to_string(y) + "dpi");
     }
     for (const auto& b : info.capabilities.bins)
         if (b.bin == settings.paperBin && !b.name.empty())

@@ -22,8 +22,8 @@ bool contains(const std::vector<int32_t>& list, int32_t value) {
 struct PrinterDevice::Impl {
     std::string name;
     PrinterKind kind = PrinterKind::File;
-    FilePrinterConfig config;       // file printers
-    detail::CupsDestination cups;   // CUPS destinations
+    FilePrinterConfig config;     // file printers
+    detail::CupsDestination cups; // CUPS destinations
     PrinterCapabilities caps;
     PrinterSettings settings;
     int32_t scaleMode = 1;

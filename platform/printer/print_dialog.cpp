@@ -55,7 +55,16 @@ std::shared_ptr<PrintDialogProvider> printDialogProvider() {
 std::optional<PrintDialogChoice> PrintDlg(const PrintDialogRequest& request) {
     try {
         auto provider = printDialogProvider();
-        auto choice = provider ? provider->show(request) : std::nullopt;
+        if (!provider)
+            return std::nullopt;
+        std::optional<PrintDialogChoice> choice;
+        if (request.printers.empty()) {
+            PrintDialogRequest described = request;
+            described.printers = describePrinters();
+            choice = provider->show(described);
+        } else {
+            choice = provider->show(request);
+        }
         if (choice && choice->deviceName.size() > 31)
             choice->deviceName.resize(31);
         return choice;

@@ -3,6 +3,8 @@
 // The print dialog, as a service: the headless default answers "cancelled"; tests script
 // the answers; a host with a user interface installs its own provider.
 
+#include "platform/printer/printer.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -26,6 +28,9 @@ struct PrintDialogRequest {
     uint32_t flags = 0;
     uint16_t fromPage = 0, toPage = 0, minPage = 0, maxPage = 0;
     std::string printerName; // the printer the dialog opens on (the default printer)
+    // The printers to choose from, with their capabilities and defaults, the default marked;
+    // PrintDlg fills it in when it is empty.
+    std::vector<PrinterDescription> printers;
 };
 
 // The user's choice: the printer and its settings as a device mode carries them, and the

@@ -195,9 +195,9 @@ void clearFinishedJobs();
 struct PageGeometry {
     double dpiX = 0, dpiY = 0;
     double sheetWidthPt = 0, sheetHeightPt = 0; // the exact paper, as it lies, in points
-    int32_t sheetWidth = 0, sheetHeight = 0; // pixels
-    int32_t areaWidth = 0, areaHeight = 0;   // the printable area, pixels
-    int32_t offsetX = 0, offsetY = 0;        // the area's corner on the sheet, pixels
+    int32_t sheetWidth = 0, sheetHeight = 0;    // pixels
+    int32_t areaWidth = 0, areaHeight = 0;      // the printable area, pixels
+    int32_t offsetX = 0, offsetY = 0;           // the area's corner on the sheet, pixels
 };
 
 // One installed printer, open for settings and printing. A document starts with the first

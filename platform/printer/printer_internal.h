@@ -41,8 +41,8 @@ struct CupsDestination {
     PrinterCapabilities capabilities;
     PrinterSettings defaults;
     // Attributes the destination lists as supported, so that only those go into a job.
-    bool copies = false, orientation = false, sides = false, colorMode = false,
-         quality = false, resolution = false;
+    bool copies = false, orientation = false, sides = false, colorMode = false, quality = false,
+         resolution = false;
     std::string monochrome; // the keyword it has for monochrome ("" when none)
 };
 std::optional<CupsDestination> queryCupsDestination(const std::string& name);

@@ -330,7 +330,8 @@ PrinterCapabilities fileCapabilities(const FilePrinterConfig& config) {
     caps.defaultResolution = {config.dpi, config.dpi};
     caps.resolutions = {caps.defaultResolution};
     caps.qualities = {-1, -2, -3, -4};
-    caps.duplexModes = config.duplexCapable ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{1};
+    caps.duplexModes =
+        config.duplexCapable ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{1};
     caps.colorModes = config.colorCapable ? std::vector<int32_t>{1, 2} : std::vector<int32_t>{1};
     for (int32_t bin : config.paperBins)
         caps.bins.push_back({bin, binName(bin)});

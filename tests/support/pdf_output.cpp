@@ -31,8 +31,8 @@ std::optional<std::string> output(const std::string& command) {
 } // namespace
 
 bool havePopplerTools() {
-    return std::system("command -v pdfinfo >/dev/null 2>&1 && command -v pdftoppm >/dev/null 2>&1") ==
-           0;
+    return std::system("(command -v pdfinfo && command -v pdftoppm && command -v pdfimages) "
+                       ">/dev/null 2>&1") == 0;
 }
 
 std::vector<PdfPageSize> pdfPageSizes(const std::string& path) {
@@ -46,6 +46,24 @@ std::vector<PdfPageSize> pdfPageSizes(const std::string& path) {
         int page = 0;
         double w = 0, h = 0;
         if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &page, &w, &h) == 3)
+            sizes.push_back({w, h});
+    }
+    return sizes;
+}
+
+std::vector<PdfImageSize> pdfImageSizes(const std::string& path, int32_t page) {
+    std::vector<PdfImageSize> sizes;
+    const std::string p = std::to_string(page);
+    auto text =
+        output("pdfimages -list -f " + p + " -l " + p + " " + quoted(path) + " 2>/dev/null");
+    if (!text)
+        return sizes;
+    std::istringstream in(*text);
+    // "   1     0 image    2400  3000  rgb     3   8  image  no        10  0   300   300 ..."
+    for (std::string line; std::getline(in, line);) {
+        int pageNo = 0, number = 0, w = 0, h = 0;
+        char type[32] = "";
+        if (std::sscanf(line.c_str(), "%d %d %31s %d %d", &pageNo, &number, type, &w, &h) == 5)
             sizes.push_back({w, h});
     }
     return sizes;

@@ -10,7 +10,7 @@
 
 namespace tavimo::testing {
 
-// True when pdfinfo and pdftoppm are installed.
+// True when pdfinfo, pdfimages and pdftoppm are installed.
 bool havePopplerTools();
 
 struct PdfPageSize {
@@ -18,6 +18,12 @@ struct PdfPageSize {
 };
 // The size of every page, in order; empty when pdfinfo fails.
 std::vector<PdfPageSize> pdfPageSizes(const std::string& path);
+
+// The pixel sizes of the images of page `page` (pdfimages -list).
+struct PdfImageSize {
+    int32_t width = 0, height = 0;
+};
+std::vector<PdfImageSize> pdfImageSizes(const std::string& path, int32_t page);
 
 struct RasterPage {
     int32_t width = 0, height = 0;

@@ -13,16 +13,16 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cups/cups.h>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cups/cups.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -391,7 +391,8 @@ TEST(CupsJobOptions, SettingsMapToTheOptionsTheDestinationHas) {
                        {"media-source", "tray-3"}}));
     // A resolution as the quality sends no print-quality; the automatic bin of a printer
     // that names none sends no source; a user size goes as a custom size.
-    Options o = options([](prn::PrinterSettings& s) { s.printQuality = 600, s.paperBin = 7; }, user);
+    Options o =
+        options([](prn::PrinterSettings& s) { s.printQuality = 600, s.paperBin = 7; }, user);
     EXPECT_EQ(o[1], (std::pair<std::string, std::string>{"media", "custom_100x150mm_100x150mm"}));
     for (const auto& [name, value] : o)
         EXPECT_TRUE(name != "print-quality" && name != "media-source") << name;

@@ -272,7 +272,7 @@ TEST_F(CupsQueue, PrintDialogListsTheQueuesWithTheDefaultMarked) {
     EXPECT_FALSE(p.PrintImageDialog(id, true, 0, 0, 0, 0, 0)); // cancelled
     prn::setPrintDialogProvider(previous);
     ASSERT_EQ(scripted->requests().size(), 1u);
-    const prn::PrintDialogRequest& r = scripted->requests()[0];
+    const prn::PrintDialogRequest r = scripted->requests()[0];
     EXPECT_EQ(r.printerName, kQueue);
     ASSERT_EQ(r.printers.size(), 2u);
     EXPECT_TRUE(r.printers[1].isDefault && r.printers[1].name == kQueue);

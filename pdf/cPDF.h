@@ -12,6 +12,8 @@
 
 #include "pdf/pdf_security.h"
 
+#include <tavimo/enums.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -21,25 +23,6 @@
 #include <vector>
 
 namespace tavimo {
-
-enum PdfEncryption : std::int32_t {
-    PdfEncryptionNone = 0,
-    PdfEncryption40BitRC4 = 1,
-    PdfEncryption128BitRC4 = 2,
-};
-
-enum PdfRight : std::int32_t {
-    PdfRightUndefined = -1,
-    PdfRightCanView = 0,
-    PdfRightCanPrint = 1,
-    PdfRightCanCopy = 2,
-    PdfRightCanModify = 4,
-    PdfRightCanAddNotes = 8,
-    PdfRightCanFillFields = 16,
-    PdfRightCanCopyAccess = 32,
-    PdfRightCanAssemble = 64,
-    PdfRightCanPrintFull = 128,
-};
 
 // An image ready to be written as an image XObject: its decoded samples (or JPEG data) and
 // the encoding chosen for them. Rows are packed without padding, top row first: 1 bit per

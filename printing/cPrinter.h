@@ -16,30 +16,14 @@
 #include "core/image_table.h"
 #include "platform/printer/printer.h"
 
+#include <tavimo/enums.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace tavimo {
-
-enum PrinterStatus : int32_t {
-    PrinterOK = 0,
-    PrinterErrorSelectingFrame = 2,
-    PrinterGdiplusWriteError = 7,
-    PrinterOutOfMemory = 8,
-    PrinterUnexpectedError = 10,
-    PrinterPdfRenderingPageError = 30,
-    PrinterPdfCanNotLoadTemporaryFile = 31,
-    PrinterPdfUnexpectedError = 35,
-};
-
-enum PrintQuality : int32_t {
-    PrintQualityDraft = -1,
-    PrintQualityLowResolution = -2,
-    PrintQualityMediumResolution = -3,
-    PrintQualityHightResolution = -4,
-};
 
 // Raised before each page is drawn: the page about to be printed and the number of pages
 // after it. A handler may change PageNo: the page loop goes on after the number it holds.

@@ -1,5 +1,4 @@
 #pragma once
 
-// Marks what the deliverable libraries export. Everything else is built with hidden
-// visibility, so only the entry points and the C++ API leave libtavimo.so.
-#define TAVIMO_API __attribute__((visibility("default")))
+// Marks what the deliverable libraries export; the macro is the public headers' own.
+#include <tavimo/export.h>

@@ -13,7 +13,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -85,13 +84,19 @@ TEST(PublicEnums, EveryTagMemberIsNamedAsTheMetadataReaderNamesTheTag) {
     ASSERT_NE(begin, std::string::npos);
     const std::string body = all.substr(begin, all.find("};", begin) - begin);
 
-    std::regex member(R"(\bTag(\w+) = 0x([0-9A-F]{4}),)");
+    // Members read "    TagName = 0xHHHH,", one a line.
     std::set<uint32_t> ids;
     int members = 0;
-    for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
-        const uint32_t id = std::stoul((*it)[2].str(), nullptr, 16);
-        EXPECT_EQ(tavimo::PropertyTagName(id), (*it)[1].str()) << "tag 0x" << (*it)[2].str();
-        EXPECT_TRUE(ids.insert(id).second) << "tag 0x" << (*it)[2].str() << " twice";
+    std::istringstream lines(body);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t tag = line.find("Tag"), eq = line.find(" = 0x");
+        if (tag == std::string::npos || eq == std::string::npos || line.back() != ',')
+            continue;
+        const std::string name = line.substr(tag + 3, eq - tag - 3);
+        const std::string hex = line.substr(eq + 5, line.size() - eq - 6);
+        const uint32_t id = std::stoul(hex, nullptr, 16);
+        EXPECT_EQ(tavimo::PropertyTagName(id), name) << "tag 0x" << hex;
+        EXPECT_TRUE(ids.insert(id).second) << "tag 0x" << hex << " twice";
         ++members;
     }
     EXPECT_EQ(members, 237); // the whole name table

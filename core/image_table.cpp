@@ -1,5 +1,6 @@
 #include "core/image_table.h"
 
+#include "core/filter_access.h"
 #include "core/image_info.h"
 #include "core/image_pages.h"
 #include "core/plugin.h"
@@ -60,6 +61,10 @@ ImageId NewImageId() {
 }
 
 int32_t AllocImageSlot() {
+    // Every image enters the table here, so from now on the filter engine reaches images
+    // through the table unless a thread installs another access.
+    static const bool filterAccess = (SetDefaultFilterImageAccess(&CoreFilterImageAccess), true);
+    (void)filterAccess;
     for (size_t i = 0; i < t_table.size(); ++i) {
         if (t_table[i].ImageId == 0)
             return static_cast<int32_t>(i);

@@ -4,12 +4,12 @@
 // images edit the palette instead. 32-bit ARGB images need no conversion: the operations
 // that cannot fail work on the image's own rows, and the others copy them in parallel.
 
-#include "core/filter_access.h"
 #include "filters/filter_engine.h"
 #include "filters/filter_ops.h"
 #include "filters/filters.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -22,6 +22,9 @@ namespace tavimo {
 namespace {
 
 thread_local FilterImageAccess* t_access = nullptr;
+// The image core's access, registered by the core when its table is first used; the engine
+// itself knows nothing of the core.
+std::atomic<DefaultFilterImageAccess> g_defaultAccess{nullptr};
 
 // An uninitialised pixel array that keeps its memory between calls: a fresh 96 MB array
 // costs more in page faults than most operations cost in total.
@@ -469,6 +472,9 @@ gp::Status run(FilterImageAccess& access, int32_t selector, ImageId image, const
 void SetFilterImageAccess(FilterImageAccess* access) {
     t_access = access;
 }
+void SetDefaultFilterImageAccess(DefaultFilterImageAccess provider) {
+    g_defaultAccess.store(provider, std::memory_order_relaxed);
+}
 FilterImageAccess* GetFilterImageAccess() {
     return t_access;
 }
@@ -496,8 +502,19 @@ gp::Status ApplyFilter(FilterImageAccess& access, int32_t selector, ImageId imag
 
 gp::Status ApplyFilter(int32_t selector, ImageId image, double P, FilterRect& rect, float c,
                        float d, float e, double F, double G, double X, double& result) {
-    FilterImageAccess& access = t_access ? *t_access : CoreFilterImageAccess();
-    return ApplyFilter(access, selector, image, P, rect, c, d, e, F, G, X, result);
+    FilterImageAccess* access = t_access;
+    if (!access) {
+        DefaultFilterImageAccess provider = g_defaultAccess.load(std::memory_order_relaxed);
+        if (!provider) {
+            // No image table has ever been used, so no image can be known.
+            if (selectorIsTest(selector)) {
+                result = 0.0;
+            }
+            return gp::InvalidParameter;
+        }
+        access = &provider();
+    }
+    return ApplyFilter(*access, selector, image, P, rect, c, d, e, F, G, X, result);
 }
 
 } // namespace tavimo

@@ -4,31 +4,8 @@
 // Each works on the frame that ApplyFilter prepared and throws FilterFault on a run-time
 // failure. Channel values are bytes; alpha is left alone unless an operation says so.
 //
-// Selector table (P as integer = P rounded to a 32-bit integer, halves to even; the same
-// for F, G, X; a value that does not fit fails):
-//   1 SharpenRingTwo(P)      2 Negative              3 BlurNeighbours
-//   4 Diffuse(P)             5 BlurCross             6 SharpenRingOne(P)
-//   7 LaplaceRelief(P)*      8 DiagonalEmboss(P)     9 EmbossLeftRight(P)*
-//  10 AbsDiagonalRelief(P)  11 EmbossRightLeft(P)*  12 Grayscale
-//  13 DiagonalRelief*       14 ApplyBrightness(P)   15 Mosaic(P)*
-//  16 SwapChannels(P)       17 ApplyContrast(P)     18 ThresholdToColor(P)
-//  19 DitherOrdered         20 DitherBurkes(P)      21-23 no operation
-//  24 EdgePreservingSmooth5* 25 MaximumFilter3*     26 MinimumFilter3*
-//  27 MorphologicalEdge3*   28 AutoLevels           29 AddNoise(P)
-//  30 ApplySaturation(P)    31 ApplyGamma(P)        32 AlternateRowShading
-//  33 BlurCrossWeighted(P)  34 Colorize(c, d, e)*   35 AdjustAlpha(P)
-//  36 IsGrayscale (test)    37 WaveHorizontal(F, G)* 38 WaveVertical(F, G)*
-//  39 AdjustRGB(F, G, X)    40 RedEyeReduction      41-43 KeepRed/Green/Blue
-//  44-46 RemoveRed/Green/Blue                       47-49 ScaleRed/Green/Blue(P Single)
-//  50 ColorToTransparent(F colour, P)               51 ReplaceColor(F, G colours, P)
-//  52 ReplacePattern3x3*    53 IsBlank(F Single, test) 54 RedBoostBlueDominant
-//  55 Swirl(P)*             56 EllipseSqueeze*      57 Twirl(P)*
-//  58 EqualizeHistogram     59 IsBlackWhite (test)  60 CountColor(F) -> count
-//  61 MedianFilter3*        62 GrowBlack(P)*        63 MedianFilter5*
-//  64 RemoveIsolatedDots*   65 ShrinkBlack(P)*      66 FillWhiteGaps(P)*
-//  67 CountTransparent -> count (recolours)         68 AverageColor -> ARGB
-//  69 RemoveThinRuns(P, F)* 70 RemoveSpecks*
-// (* reads the unchanged source copy.)
+// Which selector runs which of them, with which parameters, is the table in
+// filters/filter_selectors.cpp.
 
 #include "filters/filter_types.h"
 #include "platform/gdiplus/types.h"

@@ -1,344 +1,238 @@
-// The selector table: which operation each number runs, with which parameters, and
-// whether it reads the source copy.
+// The selector table: every fact about each numbered operation in one row (its name, the
+// parameters it takes, whether it reads the source copy, how it may reach the pixels of a
+// 32-bit image, what it checks before a direct route touches pixels, what it runs).
 
 #include "filters/filter_engine.h"
 #include "filters/filter_ops.h"
 #include "filters/filters.h"
 
+#include <array>
+
 namespace tavimo {
 
-bool selectorNeedsSourceCopy(int32_t selector) {
-    switch (selector) {
-    case 7:
-    case 9:
-    case 11:
-    case 13:
-    case 15:
-    case 24:
-    case 25:
-    case 26:
-    case 27:
-    case 34:
-    case 37:
-    case 38:
-    case 52:
-    case 55:
-    case 56:
-    case 57:
-    case 61:
-    case 62:
-    case 63:
-    case 64:
-    case 65:
-    case 66:
-    case 69:
-    case 70:
-        return true;
-    default:
-        return false;
+namespace {
+
+using namespace fx;
+
+// Parameters written as "P" are P rounded to a 32-bit integer (halves to even; a value
+// that does not fit fails), the same for F, G and X; "P Single", "F Single" are taken as
+// Single; "F colour" is an ARGB colour as a signed integer.
+using RunFn = void (*)(PixelFrame&, const FilterParams&, const FilterContext&, FilterOutcome&);
+using CheckFn = void (*)(const FilterParams&, int32_t width, int32_t height);
+
+enum class Result : uint8_t { None, Test, Value };
+
+struct Selector {
+    const char* name = nullptr; // null: no operation (21 to 23)
+    const char* params = "";
+    bool readsSource = false;
+    DirectAccess direct = DirectAccess::None;
+    Result result = Result::None;
+    CheckFn check = nullptr; // conversions and memory of a direct route, done beforehand
+    RunFn run = nullptr;
+};
+
+#define TAVIMO_RUN(body)                                                                           \
+    [](PixelFrame& f, [[maybe_unused]] const FilterParams& a,                                      \
+       [[maybe_unused]] const FilterContext& context,                                              \
+       [[maybe_unused]] FilterOutcome& out) { body; }
+
+void checkP(const FilterParams& a, int32_t, int32_t) {
+    toInt32(a.P);
+}
+void checkF(const FilterParams& a, int32_t, int32_t) {
+    toInt32(a.F);
+}
+// The 3x3 maximum, minimum and median run in place through bands of working rows.
+void checkInPlaceScratch(const FilterParams&, int32_t width, int32_t height) {
+    if (width >= 3 && height >= 3) {
+        scratchMemory(inPlaceScratchBytes(width, height - 2));
     }
+}
+// Building the table is where brightness fails; a palette without entries builds it and
+// changes nothing.
+void checkBrightness(const FilterParams& a, int32_t, int32_t) {
+    gp::Palette none;
+    ApplyBrightnessToPalette(none, toInt32(a.P));
+}
+
+constexpr DirectAccess kInPlace = DirectAccess::InPlace;
+constexpr DirectAccess kFromSource = DirectAccess::FromSource;
+constexpr DirectAccess kReadOnly = DirectAccess::ReadOnly;
+constexpr DirectAccess kBuffer = DirectAccess::None;
+
+constexpr Selector kNoOperation{nullptr, "", false, kInPlace};
+
+// Indexed by selector - 1.
+constexpr std::array<Selector, 70> kSelectors{{
+    {"SharpenRingTwo", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(SharpenRingTwo(f, toInt32(a.P)))},
+    {"Negative", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(Negative(f))},
+    {"BlurNeighbours", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(BlurNeighbours(f))},
+    {"Diffuse", "P", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(Diffuse(f, toInt32(a.P)))},
+    {"BlurCross", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(BlurCross(f))},
+    {"SharpenRingOne", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(SharpenRingOne(f, toInt32(a.P)))},
+    {"LaplaceRelief", "P", true, kFromSource, Result::None, checkP,
+     TAVIMO_RUN(LaplaceRelief(f, toInt32(a.P)))},
+    {"DiagonalEmboss", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(DiagonalEmboss(f, toInt32(a.P)))},
+    {"EmbossLeftRight", "P", true, kFromSource, Result::None, checkP,
+     TAVIMO_RUN(EmbossLeftRight(f, toInt32(a.P)))},
+    {"AbsDiagonalRelief", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(AbsDiagonalRelief(f, toInt32(a.P)))},
+    {"EmbossRightLeft", "P", true, kFromSource, Result::None, checkP,
+     TAVIMO_RUN(EmbossRightLeft(f, toInt32(a.P)))},
+    {"Grayscale", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(Grayscale(f))},
+    {"DiagonalRelief", "", true, kFromSource, Result::None, nullptr, TAVIMO_RUN(DiagonalRelief(f))},
+    // Its table is checked beforehand.
+    {"ApplyBrightness", "P", false, kInPlace, Result::None, checkBrightness,
+     TAVIMO_RUN(ApplyBrightness(f, toInt32(a.P)))},
+    // Its source may be the rows themselves.
+    {"Mosaic", "P", true, kInPlace, Result::None, checkP, TAVIMO_RUN(Mosaic(f, toInt32(a.P)))},
+    {"SwapChannels", "P", false, kInPlace, Result::None, checkP,
+     TAVIMO_RUN(SwapChannels(f, toInt32(a.P)))},
+    {"ApplyContrast", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ApplyContrast(f, toInt32(a.P)))},
+    {"ThresholdToColor", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ThresholdToColor(f, toInt32(a.P)))},
+    {"DitherOrdered", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(DitherOrdered(f))},
+    {"DitherBurkes", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(DitherBurkes(f, toInt32(a.P)))},
+    kNoOperation,
+    kNoOperation,
+    kNoOperation,
+    {"EdgePreservingSmooth5", "", true, kFromSource, Result::None, nullptr,
+     TAVIMO_RUN(EdgePreservingSmooth5(f))},
+    {"MaximumFilter3", "", true, kInPlace, Result::None, checkInPlaceScratch,
+     TAVIMO_RUN(MaximumFilter3(f))},
+    {"MinimumFilter3", "", true, kInPlace, Result::None, checkInPlaceScratch,
+     TAVIMO_RUN(MinimumFilter3(f))},
+    {"MorphologicalEdge3", "", true, kFromSource, Result::None, nullptr,
+     TAVIMO_RUN(MorphologicalEdge3(f))},
+    {"AutoLevels", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(AutoLevels(f))},
+    {"AddNoise", "P", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(AddNoise(f, toInt32(a.P)))},
+    {"ApplySaturation", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ApplySaturation(f, toInt32(a.P)))},
+    {"ApplyGamma", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ApplyGamma(f, toInt32(a.P)))},
+    {"AlternateRowShading", "", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(AlternateRowShading(f))},
+    {"BlurCrossWeighted", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(BlurCrossWeighted(f, toInt32(a.P)))},
+    {"Colorize", "c, d, e", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(Colorize(f, a.c, a.d, a.e))},
+    {"AdjustAlpha", "P", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(AdjustAlpha(f, toInt32(a.P)))},
+    {"IsGrayscale", "", false, kReadOnly, Result::Test, nullptr,
+     TAVIMO_RUN(out.test = IsGrayscale(f))},
+    {"WaveHorizontal", "F real, G real", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(WaveHorizontal(f, a.F, a.G))},
+    {"WaveVertical", "F real, G real", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(WaveVertical(f, a.F, a.G))},
+    {"AdjustRGB", "F, G, X", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(AdjustRGB(f, toInt32(a.F), toInt32(a.G), toInt32(a.X)))},
+    {"RedEyeReduction", "", false, kBuffer, Result::None, nullptr, TAVIMO_RUN(RedEyeReduction(f))},
+    {"KeepRed", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(KeepChannel(f, kRed))},
+    {"KeepGreen", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(KeepChannel(f, kGreen))},
+    {"KeepBlue", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(KeepChannel(f, kBlue))},
+    {"RemoveRed", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(RemoveChannel(f, kRed))},
+    {"RemoveGreen", "", false, kInPlace, Result::None, nullptr,
+     TAVIMO_RUN(RemoveChannel(f, kGreen))},
+    {"RemoveBlue", "", false, kInPlace, Result::None, nullptr, TAVIMO_RUN(RemoveChannel(f, kBlue))},
+    {"ScaleRed", "P Single", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ScaleChannel(f, kRed, static_cast<float>(a.P)))},
+    {"ScaleGreen", "P Single", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ScaleChannel(f, kGreen, static_cast<float>(a.P)))},
+    {"ScaleBlue", "P Single", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ScaleChannel(f, kBlue, static_cast<float>(a.P)))},
+    {"ColorToTransparent", "F colour, P real", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ColorToTransparent(f, toInt32(a.F), a.P))},
+    {"ReplaceColor", "F colour, G colour, P real", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN({
+         int32_t colour = toInt32(a.F);
+         ReplaceColor(f, colour, toInt32(a.G), a.P);
+     })},
+    {"ReplacePattern3x3", "", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ReplacePattern3x3(f, GetFilterPattern()))},
+    {"IsBlank", "F Single", false, kReadOnly, Result::Test, nullptr,
+     TAVIMO_RUN(out.test = IsBlank(f, static_cast<float>(a.F), context.packedOneBit))},
+    {"RedBoostBlueDominant", "", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(RedBoostBlueDominant(f))},
+    {"Swirl", "P real", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(Swirl(f, a.P, context.coversWholeImage))},
+    {"EllipseSqueeze", "", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(EllipseSqueeze(f, context.coversWholeImage))},
+    {"Twirl", "P real", true, kBuffer, Result::None, nullptr, TAVIMO_RUN(Twirl(f, a.P, 0.0))},
+    {"EqualizeHistogram", "", false, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(EqualizeHistogram(f))},
+    {"IsBlackWhite", "", false, kReadOnly, Result::Test, nullptr,
+     TAVIMO_RUN(out.test = IsBlackWhite(f))},
+    {"CountColor", "F colour", false, kInPlace, Result::Value, checkF,
+     TAVIMO_RUN(out.value = CountColor(f, toInt32(a.F)))},
+    {"MedianFilter3", "", true, kInPlace, Result::None, checkInPlaceScratch,
+     TAVIMO_RUN(MedianFilter3(f))},
+    {"GrowBlack", "P", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(GrowBlack(f, toInt32(a.P)))},
+    {"MedianFilter5", "", true, kFromSource, Result::None, nullptr, TAVIMO_RUN(MedianFilter5(f))},
+    {"RemoveIsolatedDots", "", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(RemoveIsolatedDots(f))},
+    {"ShrinkBlack", "P", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(ShrinkBlack(f, toInt32(a.P)))},
+    {"FillWhiteGaps", "P", true, kBuffer, Result::None, nullptr,
+     TAVIMO_RUN(FillWhiteGaps(f, toInt32(a.P)))},
+    // Recolours the transparent pixels it counts.
+    {"CountTransparent", "", false, kInPlace, Result::Value, nullptr,
+     TAVIMO_RUN(out.value = CountTransparent(f))},
+    // The average as an ARGB value.
+    {"AverageColor", "", false, kInPlace, Result::Value, nullptr,
+     TAVIMO_RUN(out.value = AverageColor(f))},
+    {"RemoveThinRuns", "P direction, F length", true, kBuffer, Result::None, nullptr, TAVIMO_RUN({
+         int32_t direction = toInt32(a.P);
+         RemoveThinRuns(f, direction, toInt32(a.F));
+     })},
+    {"RemoveSpecks", "", true, kBuffer, Result::None, nullptr, TAVIMO_RUN(RemoveSpecks(f))},
+}};
+
+#undef TAVIMO_RUN
+
+// Numbers outside the table behave as the no-operation selectors: the rows stay as they are.
+const Selector& selectorRow(int32_t selector) {
+    if (selector < 1 || selector > static_cast<int32_t>(kSelectors.size())) {
+        return kNoOperation;
+    }
+    return kSelectors[static_cast<size_t>(selector - 1)];
+}
+
+} // namespace
+
+bool selectorNeedsSourceCopy(int32_t selector) {
+    return selectorRow(selector).readsSource;
 }
 
 bool selectorIsTest(int32_t selector) {
-    return selector == 36 || selector == 53 || selector == 59;
+    return selectorRow(selector).result == Result::Test;
 }
 
 DirectAccess selectorDirectAccess(int32_t selector) {
-    switch (selector) {
-    case 2:  // Negative
-    case 14: // ApplyBrightness: its table is checked beforehand
-    case 15: // Mosaic, whose source may be the rows themselves
-    case 25:
-    case 26:
-    case 61: // the 3x3 maximum, minimum and median run in place
-    case 16: // SwapChannels
-    case 41:
-    case 42:
-    case 43:
-    case 44:
-    case 45:
-    case 46: // KeepChannel, RemoveChannel
-    case 60: // CountColor
-    case 67: // CountTransparent
-    case 68: // AverageColor
-        return DirectAccess::InPlace;
-    case 7:
-    case 9:
-    case 11:
-    case 13: // reliefs and embosses, clamped
-    case 24:
-    case 27:
-    case 63: // rank filters and the edge-preserving smoothing
-        return DirectAccess::FromSource;
-    case 36:
-    case 53:
-    case 59:
-        return DirectAccess::ReadOnly;
-    default:
-        // No operation (21 to 23 and numbers outside the table) leaves the rows as they
-        // are; every other selector can fail part-way and takes the buffer.
-        if (selector >= 1 && selector <= 70 && !(selector >= 21 && selector <= 23)) {
-            return DirectAccess::None;
-        }
-        return DirectAccess::InPlace;
-    }
+    return selectorRow(selector).direct;
 }
 
 void checkDirectParameters(int32_t selector, const FilterParams& params, int32_t width,
                            int32_t height) {
-    using namespace fx;
-    switch (selector) {
-    case 25:
-    case 26:
-    case 61:
-        if (width >= 3 && height >= 3) {
-            scratchMemory(inPlaceScratchBytes(width, height - 2));
-        }
-        break;
-    case 7:
-    case 9:
-    case 11:
-    case 15:
-    case 16:
-        toInt32(params.P);
-        break;
-    case 14: {
-        // Building the table is where brightness fails; a palette without entries builds
-        // it and changes nothing.
-        gp::Palette none;
-        ApplyBrightnessToPalette(none, toInt32(params.P));
-        break;
-    }
-    case 53:
-        break;
-    case 60:
-        toInt32(params.F);
-        break;
-    default:
-        break;
+    if (CheckFn check = selectorRow(selector).check) {
+        check(params, width, height);
     }
 }
 
 FilterOutcome runFilterOperation(int32_t selector, PixelFrame& f, const FilterParams& a,
                                  const FilterContext& context) {
-    using namespace fx;
     RoundToNearest nearest;
     FilterOutcome out;
-    // Each parameter is converted only where the selector uses it, so an unused one may
-    // hold anything.
-    auto P = [&] { return toInt32(a.P); };
-    auto value = [&](double v) {
-        out.hasValue = true;
-        out.value = v;
-    };
-    switch (selector) {
-    case 1:
-        SharpenRingTwo(f, P());
-        break;
-    case 2:
-        Negative(f);
-        break;
-    case 3:
-        BlurNeighbours(f);
-        break;
-    case 4:
-        Diffuse(f, P());
-        break;
-    case 5:
-        BlurCross(f);
-        break;
-    case 6:
-        SharpenRingOne(f, P());
-        break;
-    case 7:
-        LaplaceRelief(f, P());
-        break;
-    case 8:
-        DiagonalEmboss(f, P());
-        break;
-    case 9:
-        EmbossLeftRight(f, P());
-        break;
-    case 10:
-        AbsDiagonalRelief(f, P());
-        break;
-    case 11:
-        EmbossRightLeft(f, P());
-        break;
-    case 12:
-        Grayscale(f);
-        break;
-    case 13:
-        DiagonalRelief(f);
-        break;
-    case 14:
-        ApplyBrightness(f, P());
-        break;
-    case 15:
-        Mosaic(f, P());
-        break;
-    case 16:
-        SwapChannels(f, P());
-        break;
-    case 17:
-        ApplyContrast(f, P());
-        break;
-    case 18:
-        ThresholdToColor(f, P());
-        break;
-    case 19:
-        DitherOrdered(f);
-        break;
-    case 20:
-        DitherBurkes(f, P());
-        break;
-    case 24:
-        EdgePreservingSmooth5(f);
-        break;
-    case 25:
-        MaximumFilter3(f);
-        break;
-    case 26:
-        MinimumFilter3(f);
-        break;
-    case 27:
-        MorphologicalEdge3(f);
-        break;
-    case 28:
-        AutoLevels(f);
-        break;
-    case 29:
-        AddNoise(f, P());
-        break;
-    case 30:
-        ApplySaturation(f, P());
-        break;
-    case 31:
-        ApplyGamma(f, P());
-        break;
-    case 32:
-        AlternateRowShading(f);
-        break;
-    case 33:
-        BlurCrossWeighted(f, P());
-        break;
-    case 34:
-        Colorize(f, a.c, a.d, a.e);
-        break;
-    case 35:
-        AdjustAlpha(f, P());
-        break;
-    case 36:
-        out.test = IsGrayscale(f);
-        break;
-    case 37:
-        WaveHorizontal(f, a.F, a.G);
-        break;
-    case 38:
-        WaveVertical(f, a.F, a.G);
-        break;
-    case 39:
-        AdjustRGB(f, toInt32(a.F), toInt32(a.G), toInt32(a.X));
-        break;
-    case 40:
-        RedEyeReduction(f);
-        break;
-    case 41:
-        KeepChannel(f, kRed);
-        break;
-    case 42:
-        KeepChannel(f, kGreen);
-        break;
-    case 43:
-        KeepChannel(f, kBlue);
-        break;
-    case 44:
-        RemoveChannel(f, kRed);
-        break;
-    case 45:
-        RemoveChannel(f, kGreen);
-        break;
-    case 46:
-        RemoveChannel(f, kBlue);
-        break;
-    case 47:
-        ScaleChannel(f, kRed, static_cast<float>(a.P));
-        break;
-    case 48:
-        ScaleChannel(f, kGreen, static_cast<float>(a.P));
-        break;
-    case 49:
-        ScaleChannel(f, kBlue, static_cast<float>(a.P));
-        break;
-    case 50:
-        ColorToTransparent(f, toInt32(a.F), a.P);
-        break;
-    case 51: {
-        int32_t colour = toInt32(a.F);
-        ReplaceColor(f, colour, toInt32(a.G), a.P);
-        break;
-    }
-    case 52:
-        ReplacePattern3x3(f, GetFilterPattern());
-        break;
-    case 53:
-        out.test = IsBlank(f, static_cast<float>(a.F), context.packedOneBit);
-        break;
-    case 54:
-        RedBoostBlueDominant(f);
-        break;
-    case 55:
-        Swirl(f, a.P, context.coversWholeImage);
-        break;
-    case 56:
-        EllipseSqueeze(f, context.coversWholeImage);
-        break;
-    case 57:
-        Twirl(f, a.P, 0.0);
-        break;
-    case 58:
-        EqualizeHistogram(f);
-        break;
-    case 59:
-        out.test = IsBlackWhite(f);
-        break;
-    case 60:
-        value(CountColor(f, toInt32(a.F)));
-        break;
-    case 61:
-        MedianFilter3(f);
-        break;
-    case 62:
-        GrowBlack(f, P());
-        break;
-    case 63:
-        MedianFilter5(f);
-        break;
-    case 64:
-        RemoveIsolatedDots(f);
-        break;
-    case 65:
-        ShrinkBlack(f, P());
-        break;
-    case 66:
-        FillWhiteGaps(f, P());
-        break;
-    case 67:
-        value(CountTransparent(f));
-        break;
-    case 68:
-        value(AverageColor(f));
-        break;
-    case 69: {
-        int32_t direction = P();
-        RemoveThinRuns(f, direction, toInt32(a.F));
-        break;
-    }
-    case 70:
-        RemoveSpecks(f);
-        break;
-    default:
-        break; // 21 to 23 and numbers outside the table: no operation
+    const Selector& row = selectorRow(selector);
+    if (row.run) {
+        row.run(f, a, context, out);
+        out.hasValue = row.result == Result::Value;
     }
     return out;
 }

@@ -130,74 +130,14 @@ template <int N> constexpr std::array<Comparator, batcherSize<N>()> batcher() {
     return out;
 }
 
-// The comparators of a sort of N inputs that decide the element of rank `target` among
-// `used` real inputs, placed at positions N - used .. N - 1. The unused low positions hold
-// zeros, which every comparator would leave in place, so those comparators go; then every
-// comparator whose outputs no later one reads goes too.
-template <int N, int Used, int Target> struct SelectionNetwork {
-    static constexpr int kPad = N - Used;
-    static constexpr int kOut = kPad + Target;
-
-    static constexpr auto marked() {
-        auto all = batcher<N>();
-        std::array<bool, N> live{};
-        live[kOut] = true;
-        for (int i = static_cast<int>(all.size()) - 1; i >= 0; --i) {
-            Comparator& c = all[i];
-            if (c.a < kPad) {
-                c.lo = c.hi = false;
-                continue;
-            }
-            c.lo = live[c.a];
-            c.hi = live[c.b];
-            if (c.lo || c.hi) {
-                live[c.a] = live[c.b] = true;
-            }
-        }
-        return all;
-    }
-    static constexpr int count() {
-        int n = 0;
-        for (const Comparator& c : marked())
-            n += (c.lo || c.hi) ? 1 : 0;
-        return n;
-    }
-    static constexpr auto network() {
-        std::array<Comparator, count()> out{};
-        int n = 0;
-        for (const Comparator& c : marked())
-            if (c.lo || c.hi)
-                out[n++] = c;
-        return out;
-    }
-    static constexpr auto kNetwork = network();
-
-    template <class V, size_t... I> static void run(V* v, std::index_sequence<I...>) {
-        (step<V, I>(v), ...);
-    }
-    template <class V, size_t I> static void step(V* v) {
-        constexpr Comparator c = kNetwork[I];
-        V x = v[c.a], y = v[c.b];
-        if constexpr (c.lo) {
-            v[c.a] = vmin(x, y);
-        }
-        if constexpr (c.hi) {
-            v[c.b] = vmax(x, y);
-        }
-    }
-
-    // values[kPad .. N - 1] hold the inputs; returns the element of rank Target.
-    template <class V> static V select(V* values) {
-        run(values, std::make_index_sequence<count()>{});
-        return values[kOut];
-    }
-};
-
-// The same selection when the inputs come in groups of `Group` already sorted ascending
-// (at kPad + g * Group .. kPad + g * Group + Group - 1): the sort's comparators are followed
-// with what is certainly known about the order of every two positions, and a comparator
-// whose inputs are known to be in order already is left out, since it would change
-// nothing. The result is the same element as the full network's.
+// The comparators of a sort of N inputs that decide the element of rank `Target` among
+// `Used` real inputs, placed at positions N - Used .. N - 1, when those inputs come in
+// groups of `Group` already sorted ascending (at kPad + g * Group .. kPad + g * Group +
+// Group - 1; a group of one knows nothing). The unused low positions hold zeros, the
+// smallest values. The sort's comparators are followed with what is certainly known about
+// the order of every two positions, and a comparator whose inputs are known to be in order
+// already is left out, since it would change nothing; then every comparator whose outputs
+// no later one reads goes too. The result is the same element as the full sort's.
 template <int N, int Used, int Target, int Group> struct PresortedSelection {
     static constexpr int kPad = N - Used;
     static constexpr int kOut = kPad + Target;
@@ -291,10 +231,15 @@ template <int N, int Used, int Target, int Group> struct PresortedSelection {
         }
     }
 
+    // values[kPad .. N - 1] hold the inputs; returns the element of rank Target.
     template <class V> static V select(V* values) {
         run(values, std::make_index_sequence<count()>{});
         return values[kOut];
     }
 };
+
+// The selection among inputs in no known order.
+template <int N, int Used, int Target>
+using SelectionNetwork = PresortedSelection<N, Used, Target, 1>;
 
 } // namespace tavimo::fx::TAVIMO_RANK_NS

@@ -6,7 +6,7 @@
 //
 // The engine reaches images only through FilterImageAccess, a narrow view of the image
 // core (size, pixel format, palette, bitmap locking). By default that is the thread's
-// image table (core/filter_access.h); tests may install fakes.
+// image table, which the core registers (core/filter_access.h); tests may install fakes.
 
 #include "filters/filter_types.h"
 #include "platform/gdiplus/types.h"
@@ -68,16 +68,21 @@ public:
     virtual int gdiplusMajorVersion() = 0;
 };
 
-// Installs the image access of the calling thread (not owned; nullptr restores the image
-// core's).
+// Installs the image access of the calling thread (not owned; nullptr restores the default).
 void SetFilterImageAccess(FilterImageAccess* access);
 FilterImageAccess* GetFilterImageAccess();
+
+// The access used on threads that installed none: the image core registers its table's
+// here (core/filter_access.h) the first time the table is used. Without one, every image
+// is unknown.
+using DefaultFilterImageAccess = FilterImageAccess& (*)();
+void SetDefaultFilterImageAccess(DefaultFilterImageAccess provider);
 
 // Runs operation `selector` (1..70; other values read and write back the pixels
 // unchanged) on the work rectangle `rect` of `image`.
 //
 // P, c, d, e, F, G and X are the operation's parameters (see the selector table in
-// filters/filter_ops.h). Colours are 32-bit ARGB values as signed integers: a colour whose
+// filters/filter_selectors.cpp). Colours are 32-bit ARGB values as signed integers: a colour whose
 // alpha is 128 or more is passed as its negative value (an unsigned value above
 // 2147483647 does not fit and fails with status 1).
 //

@@ -15,9 +15,11 @@ namespace tavimo {
 
 namespace {
 
-constexpr int32_t kServiceHttp = 3;
-constexpr int32_t kHttpQueryStatusCode = 0x20000013;    // status code, as a number
-constexpr int32_t kHttpQueryContentLength = 0x20000005; // content length, as a number
+constexpr int32_t kServiceHttp = int32_t(inet::INTERNET_SERVICE_HTTP);
+constexpr int32_t kHttpQueryStatusCode =
+    int32_t(inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER);
+constexpr int32_t kHttpQueryContentLength =
+    int32_t(inet::HTTP_QUERY_CONTENT_LENGTH | inet::HTTP_QUERY_FLAG_NUMBER);
 
 QuennetStatus asStatus(int32_t s) {
     return static_cast<QuennetStatus>(s);

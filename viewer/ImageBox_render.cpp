@@ -20,13 +20,6 @@ namespace tavimo {
 namespace {
 
 constexpr int32_t kNoColourKey = 65536;
-constexpr int32_t kUnitPixel = 2;
-constexpr int32_t kSmoothingNone = 3;
-constexpr int32_t kPixelOffsetHalf = 4;
-constexpr int32_t kPixelOffsetNone = 3;
-constexpr int32_t kCompositingHighSpeed = 1;
-constexpr int32_t kNearestNeighbour = 5;
-constexpr int32_t kOutOfMemory = 3;
 
 // Owns image attributes for one draw.
 struct Attributes {
@@ -123,22 +116,22 @@ int32_t ImageBox::drawNormal(int32_t id, int32_t viewW, int32_t viewH, int32_t i
     if (st != 0)
         return st;
     ClearGraphics(graphics.handle, opaque(BackColor()));
-    SetSmoothingMode(graphics.handle, kSmoothingNone);
-    SetPixelOffsetMode(graphics.handle, kPixelOffsetHalf);
-    SetCompositingQuality(graphics.handle, kCompositingHighSpeed);
+    SetSmoothingMode(graphics.handle, gp::SmoothingModeNone);
+    SetPixelOffsetMode(graphics.handle, gp::PixelOffsetModeHalf);
+    SetCompositingQuality(graphics.handle, gp::CompositingQualityHighSpeed);
     SetInterpolationMode(graphics.handle, interpolation);
     st = DrawImageRectRect(graphics.handle, id, g.dstX, g.dstY, g.dstWidth, g.dstHeight, g.srcX,
-                           g.srcY, g.srcWidth, g.srcHeight, kUnitPixel,
+                           g.srcY, g.srcWidth, g.srcHeight, gp::UnitPixel,
                            m_s.m_IsAnimatedGif ? 0 : attributes.handle);
-    if (st == kOutOfMemory) {
+    if (st == gp::OutOfMemory) {
         attributes.reset();
-        SetPixelOffsetMode(graphics.handle, kPixelOffsetNone);
-        SetSmoothingMode(graphics.handle, kSmoothingNone);
-        SetInterpolationMode(graphics.handle, kNearestNeighbour);
+        SetPixelOffsetMode(graphics.handle, gp::PixelOffsetModeNone);
+        SetSmoothingMode(graphics.handle, gp::SmoothingModeNone);
+        SetInterpolationMode(graphics.handle, gp::InterpolationModeNearestNeighbor);
         st = DrawImageRectRect(graphics.handle, id, g.dstX, g.dstY, g.dstWidth, g.dstHeight, g.srcX,
-                               g.srcY, g.srcWidth, g.srcHeight, kUnitPixel, 0);
+                               g.srcY, g.srcWidth, g.srcHeight, gp::UnitPixel, 0);
     }
-    if (st == kOutOfMemory) {
+    if (st == gp::OutOfMemory) {
         if (m_s.m_DisplayedWidth < m_s.m_ImageWidth || m_s.m_DisplayedHeight < m_s.m_ImageHeight) {
             ImageId clone = 0;
             st = CloneImageArea(g.srcX, g.srcY, g.srcWidth, g.srcHeight, ImagePixelFormat(id), id,
@@ -149,7 +142,7 @@ int32_t ImageBox::drawNormal(int32_t id, int32_t viewW, int32_t viewH, int32_t i
                 ReleaseImage(clone);
         } else {
             st = DrawImageRect(graphics.handle, id, g.dstX, g.dstY, g.dstWidth, g.dstHeight);
-            if (st == kOutOfMemory) {
+            if (st == gp::OutOfMemory) {
                 ImageId thumb = 0;
                 st = CreateThumbnail(id, std::max(g.dstWidth, 1), std::max(g.dstHeight, 1), thumb);
                 if (st == 0)
@@ -188,12 +181,13 @@ ax::ComPtr<ax::Picture> ImageBox::DrawImageGdip(int32_t viewW, int32_t viewH, in
         Graphics graphics;
         st = gp::GdipGetImageGraphicsContext(bitmap, &graphics.handle);
         if (st == 0) {
-            SetCompositingQuality(graphics.handle, kCompositingHighSpeed);
-            SetSmoothingMode(graphics.handle, kSmoothingNone);
+            SetCompositingQuality(graphics.handle, gp::CompositingQualityHighSpeed);
+            SetSmoothingMode(graphics.handle, gp::SmoothingModeNone);
             SetInterpolationMode(graphics.handle, GetInterpolationMode());
-            SetPixelOffsetMode(graphics.handle, kPixelOffsetHalf);
-            st = DrawImageRectRect(graphics.handle, id, dstX, dstY, dstW, dstH, srcX, srcY, srcW,
-                                   srcH, kUnitPixel, m_s.m_IsAnimatedGif ? 0 : attributes.handle);
+            SetPixelOffsetMode(graphics.handle, gp::PixelOffsetModeHalf);
+            st =
+                DrawImageRectRect(graphics.handle, id, dstX, dstY, dstW, dstH, srcX, srcY, srcW,
+                                  srcH, gp::UnitPixel, m_s.m_IsAnimatedGif ? 0 : attributes.handle);
         }
     }
     gp::GdipDisposeImage(bitmap);

@@ -1,4 +1,5 @@
 #include "platform/gdiplus/codec_internal.h"
+#include "platform/gdiplus/pixel_format.h"
 
 namespace gp::codec {
 
@@ -215,31 +216,14 @@ void rowToBgra(const FrameData& frame, int32_t y, uint8_t* out) {
 }
 
 bool frameIsValid(const FrameData& frame) {
-    switch (frame.format) {
-    case PixelFormat1bppIndexed:
-    case PixelFormat4bppIndexed:
-    case PixelFormat8bppIndexed:
-    case PixelFormat16bppGrayScale:
-    case PixelFormat16bppRGB555:
-    case PixelFormat16bppRGB565:
-    case PixelFormat16bppARGB1555:
-    case PixelFormat24bppRGB:
-    case PixelFormat32bppRGB:
-    case PixelFormat32bppARGB:
-    case PixelFormat32bppPARGB:
-    case PixelFormat48bppRGB:
-    case PixelFormat64bppARGB:
-    case PixelFormat64bppPARGB:
-        break;
-    default:
+    if (!isKnownPixelFormat(frame.format))
         return false;
-    }
     if (frame.width <= 0 || frame.height <= 0 || int64_t(frame.width) * frame.height > kMaxPixels)
         return false;
-    int64_t rowBytes = (int64_t(frame.width) * bitsPerPixel(frame.format) + 7) / 8;
-    if (frame.stride < rowBytes)
+    const int64_t row = rowBytes(frame.width, frame.format);
+    if (frame.stride < row)
         return false;
-    return int64_t(frame.pixels.size()) >= int64_t(frame.stride) * (frame.height - 1) + rowBytes;
+    return int64_t(frame.pixels.size()) >= int64_t(frame.stride) * (frame.height - 1) + row;
 }
 
 PropertyItem makeItem(uint32_t id, uint16_t type, const void* data, size_t size) {

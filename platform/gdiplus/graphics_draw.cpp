@@ -6,6 +6,7 @@
 #include "platform/gdiplus/graphics_object.h"
 #include "platform/gdiplus/image_object.h"
 #include "platform/gdiplus/metafile_object.h"
+#include "platform/gdiplus/mirror_extent.h"
 #include "platform/gdiplus/pixel_convert.h"
 #include "platform/gdiplus/session.h"
 #include "platform/win/gdi_objects.h"
@@ -235,19 +236,8 @@ Status drawImage(GpGraphics graphics, GpImage image, double dx, double dy, doubl
                 return InvalidParameter;
         if (dw == 0 || dh == 0 || sw == 0 || sh == 0)
             return Ok;
-        // A negative source size mirrors like a negative destination size.
-        if (sw < 0) {
-            sx += sw;
-            sw = -sw;
-            dx += dw;
-            dw = -dw;
-        }
-        if (sh < 0) {
-            sy += sh;
-            sh = -sh;
-            dy += dh;
-            dh = -dh;
-        }
+        mirrorNegativeSourceExtent(sx, sw, dx, dw);
+        mirrorNegativeSourceExtent(sy, sh, dy, dh);
         // Cut the source rectangle to the image; the destination shrinks with it so the
         // scale is kept.
         double cx0 = std::max(sx, 0.0), cy0 = std::max(sy, 0.0);

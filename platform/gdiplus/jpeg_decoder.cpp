@@ -3,10 +3,7 @@
 
 #include "platform/gdiplus/codec_internal.h"
 #include "platform/gdiplus/exif.h"
-
-#include <cstdio>
-#include <jerror.h>
-#include <jpeglib.h>
+#include "platform/gdiplus/jpeg_error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,25 +15,10 @@ namespace gp::codec {
 
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) {
-    longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-}
-// Warnings are silent, except running out of data: a truncated file is a failure, not an
-// image padded with grey.
-void quietMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
-        errorExit(info);
-}
-
 // All decode state, so that nothing with a destructor lives in frames a longjmp skips.
 struct JpegContext {
     jpeg_decompress_struct info{};
-    ErrorManager error{};
+    JpegErrorManager error{};
     FrameData frame;
     std::vector<uint8_t> scratch;
     std::vector<uint8_t> icc;
@@ -219,9 +201,7 @@ void readImage(JpegContext& c, Bytes bytes) {
 void decodeJpeg(Bytes bytes, DecodedImage& out, const DecodeOptions& options) {
     JpegContext c;
     c.applyIcm = options.applyIcm;
-    c.info.err = jpeg_std_error(&c.error.base);
-    c.error.base.error_exit = errorExit;
-    c.error.base.emit_message = quietMessage;
+    c.info.err = useJpegErrorManager(c.error, jpegFailOnTruncation);
     if (setjmp(c.error.jump) == 0) {
         jpeg_create_decompress(&c.info);
         try {

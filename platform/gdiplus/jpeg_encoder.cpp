@@ -3,9 +3,7 @@
 
 #include "platform/gdiplus/codec_internal.h"
 #include "platform/gdiplus/exif.h"
-
-#include <cstdio>
-#include <jpeglib.h>
+#include "platform/gdiplus/jpeg_error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,19 +15,9 @@ namespace gp::codec {
 
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) {
-    longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-}
-void quietMessage(j_common_ptr, int) {}
-
 struct JpegWriter {
     jpeg_compress_struct info{};
-    ErrorManager error{};
+    JpegErrorManager error{};
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     std::vector<uint8_t> exifBlock;
@@ -93,9 +81,7 @@ void encodeJpeg(const FrameData& frame, const EncodeSettings& settings, std::vec
         w.exifBlock.insert(w.exifBlock.end(), tiff.begin(), tiff.end());
     }
     w.row.resize(size_t(frame.width) * 4);
-    w.info.err = jpeg_std_error(&w.error.base);
-    w.error.base.error_exit = errorExit;
-    w.error.base.emit_message = quietMessage;
+    w.info.err = useJpegErrorManager(w.error, jpegSilentMessage);
     if (setjmp(w.error.jump) == 0) {
         jpeg_create_compress(&w.info);
         writeImage(w, frame, settings);

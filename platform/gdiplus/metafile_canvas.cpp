@@ -1,4 +1,5 @@
 #include "platform/gdiplus/metafile_canvas.h"
+#include "platform/gdiplus/mirror_extent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -805,10 +806,9 @@ void MetafileCanvas::patBlt(double dx, double dy, double dw, double dh, uint32_t
     cairo_fill(m_cr);
 }
 
-void MetafileCanvas::dib(double dx, double dy, double dw, double dh, int32_t sx, int32_t sy,
-                         int32_t sw, int32_t sh, const uint8_t* bmi, size_t bmiSize,
-                         const uint8_t* bits, size_t bitsSize, uint32_t rop, bool bottomUpSource) {
-    (void)bottomUpSource;
+void MetafileCanvas::dib(double dx, double dy, double dw, double dh, int32_t srcX, int32_t srcY,
+                         int32_t srcW, int32_t srcH, const uint8_t* bmi, size_t bmiSize,
+                         const uint8_t* bits, size_t bitsSize, uint32_t rop) {
     if (!bmi || bmiSize < 40 || !bits || m_state.inPath)
         return;
     const uint32_t hs = getU32(bmi);
@@ -848,24 +848,19 @@ void MetafileCanvas::dib(double dx, double dy, double dw, double dh, int32_t sx,
         for (int i = 0; i < 3; ++i)
             masks[i] = getU32(bmi + 40 + 4 * i);
     }
+    // In 64 bits: a hostile record's coordinates must not overflow on the way.
+    int64_t sx = srcX, sy = srcY, sw = srcW, sh = srcH;
+    // The source y of a bottom-up DIB counts from its last row.
+    if (bottomUp)
+        sy = int64_t(h) - sy - sh;
     if (sw == 0 || sh == 0)
         return;
-    if (sw < 0) {
-        sx += sw;
-        sw = -sw;
-        dx += dw;
-        dw = -dw;
-    }
-    if (sh < 0) {
-        sy += sh;
-        sh = -sh;
-        dy += dh;
-        dh = -dh;
-    }
+    mirrorNegativeSourceExtent(sx, sw, dx, dw);
+    mirrorNegativeSourceExtent(sy, sh, dy, dh);
     if (sx < 0 || sy < 0 || sx >= w || sy >= height)
         return;
-    sw = std::min(sw, w - sx);
-    sh = std::min(sh, height - sy);
+    sw = std::min<int64_t>(sw, w - sx);
+    sh = std::min<int64_t>(sh, height - sy);
 
     cairo_surface_t* img = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, height);
     if (cairo_surface_status(img) != CAIRO_STATUS_SUCCESS) {
@@ -927,13 +922,14 @@ void MetafileCanvas::dib(double dx, double dy, double dw, double dh, int32_t sx,
         cairo_rectangle(m_cr, dx, dy, dw, dh);
         cairo_pattern_t* p = cairo_pattern_create_for_surface(img);
         cairo_matrix_t pm;
-        const double kx = sw / dw, ky = sh / dh;
-        cairo_matrix_init(&pm, kx, 0, 0, ky, sx - dx * kx, sy - dy * ky);
+        const double kx = double(sw) / dw, ky = double(sh) / dh;
+        cairo_matrix_init(&pm, kx, 0, 0, ky, double(sx) - dx * kx, double(sy) - dy * ky);
         cairo_pattern_set_matrix(p, &pm);
         cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
         cairo_matrix_t m = logicalToTarget();
         const double targetW = std::fabs(dw) * std::sqrt(std::fabs(determinant(m)));
-        cairo_pattern_set_filter(p, targetW >= sw ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(p,
+                                 targetW >= double(sw) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
         cairo_set_source(m_cr, p);
         cairo_fill(m_cr);
         cairo_pattern_destroy(p);

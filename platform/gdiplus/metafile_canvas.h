@@ -39,6 +39,36 @@ struct MfObject {
     MfPen pen;
     MfBrush brush;
     MfFont font;
+
+    static MfObject makePen(uint32_t style, double width, uint32_t color) {
+        MfObject o;
+        o.kind = Kind::Pen;
+        o.pen = {style, width, color};
+        return o;
+    }
+    static MfObject makeBrush(uint32_t style, uint32_t color) {
+        MfObject o;
+        o.kind = Kind::Brush;
+        o.brush = {style, color};
+        return o;
+    }
+    // Pattern brushes are painted as a solid mid grey.
+    static MfObject makePatternBrush() { return makeBrush(0, 0x808080); }
+    static MfObject makeFont(double height, double escapement, int weight, bool italic) {
+        MfObject o;
+        o.kind = Kind::Font;
+        o.font.height = height;
+        o.font.escapement = escapement;
+        o.font.weight = weight;
+        o.font.italic = italic;
+        return o;
+    }
+    // Palettes and regions take an object slot and nothing more.
+    static MfObject makePlaceholder() {
+        MfObject o;
+        o.kind = Kind::Other;
+        return o;
+    }
 };
 
 struct MfPoint {
@@ -116,11 +146,12 @@ public:
     void text(double x, double y, const std::string& utf8, bool opaque, bool clipped,
               const double* rect);
     // A DIB blit: `bmi` and `bits` as in a packed DIB; source rectangle in DIB pixels,
-    // with y counted from the top; raster operations that use no source paint the brush,
+    // with y counted as the records count it: from the last row of a bottom-up DIB, from
+    // the first of a top-down one; raster operations that use no source paint the brush,
     // black or white.
     void dib(double dx, double dy, double dw, double dh, int32_t sx, int32_t sy, int32_t sw,
              int32_t sh, const uint8_t* bmi, size_t bmiSize, const uint8_t* bits, size_t bitsSize,
-             uint32_t rop, bool bottomUpSource);
+             uint32_t rop);
     void patBlt(double dx, double dy, double dw, double dh, uint32_t rop);
 
     // Clipping: logical rectangle, device rectangles, the current path, reset.

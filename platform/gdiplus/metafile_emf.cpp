@@ -2,6 +2,7 @@
 // size in bytes, then the fields at fixed offsets from the record start.
 
 #include "platform/gdiplus/metafile_reader.h"
+#include "platform/win/gdi_types.h"
 
 #include <algorithm>
 #include <cmath>
@@ -77,6 +78,23 @@ std::vector<std::vector<MfPoint>> readPolys(const Record& r, bool small) {
     return polys;
 }
 
+// The packed DIB of a bitmap record: four fields from `at` give the offsets and sizes of
+// its header (with the colour table) and of its bits. False when there is none or it
+// does not lie inside the record.
+struct RecordDib {
+    const uint8_t* bmi = nullptr;
+    uint32_t bmiSize = 0;
+    const uint8_t* bits = nullptr;
+    uint32_t bitsSize = 0;
+};
+bool recordDib(const Record& r, size_t at, RecordDib& dib) {
+    uint32_t offBmi = r.u(at), cbBmi = r.u(at + 4), offBits = r.u(at + 8), cbBits = r.u(at + 12);
+    if (cbBmi == 0 || uint64_t(offBmi) + cbBmi > r.size || uint64_t(offBits) + cbBits > r.size)
+        return false;
+    dib = {r.p + offBmi, cbBmi, r.p + offBits, cbBits};
+    return true;
+}
+
 void blit(MetafileCanvas& c, const Record& r, bool stretch) {
     // BITBLT and STRETCHBLT share their layout up to the source size.
     if (!r.has(100))
@@ -84,7 +102,6 @@ void blit(MetafileCanvas& c, const Record& r, bool stretch) {
     double dx = r.s(24), dy = r.s(28), dw = r.s(32), dh = r.s(36);
     uint32_t rop = r.u(40);
     int32_t sx = r.s(44), sy = r.s(48);
-    uint32_t offBmi = r.u(84), cbBmi = r.u(88), offBits = r.u(92), cbBits = r.u(96);
     int32_t sw = int32_t(dw), sh = int32_t(dh);
     if (stretch) {
         if (!r.has(108))
@@ -92,16 +109,13 @@ void blit(MetafileCanvas& c, const Record& r, bool stretch) {
         sw = r.s(100);
         sh = r.s(104);
     }
-    if (cbBmi == 0) {
+    if (r.u(88) == 0) { // no bitmap
         c.patBlt(dx, dy, dw, dh, rop);
         return;
     }
-    if (uint64_t(offBmi) + cbBmi > r.size || uint64_t(offBits) + cbBits > r.size)
-        return;
-    int32_t h = cbBmi >= 12 ? s32(r.p + offBmi + 8) : 0;
-    if (h > 0)
-        sy = h - sy - sh;
-    c.dib(dx, dy, dw, dh, sx, sy, sw, sh, r.p + offBmi, cbBmi, r.p + offBits, cbBits, rop, h > 0);
+    RecordDib dib;
+    if (recordDib(r, 84, dib))
+        c.dib(dx, dy, dw, dh, sx, sy, sw, sh, dib.bmi, dib.bmiSize, dib.bits, dib.bitsSize, rop);
 }
 
 void play(MetafileCanvas& c, uint32_t type, const Record& r) {
@@ -215,66 +229,29 @@ void play(MetafileCanvas& c, uint32_t type, const Record& r) {
             c.selectObject(index);
         return;
     }
-    case 38: { // CREATEPEN
-        if (!r.has(28))
-            return;
-        MfObject o;
-        o.kind = MfObject::Kind::Pen;
-        o.pen.style = r.u(12);
-        o.pen.width = r.s(16);
-        o.pen.color = r.u(24);
-        c.setObject(r.u(8), o);
+    case 38: // CREATEPEN
+        if (r.has(28))
+            c.setObject(r.u(8), MfObject::makePen(r.u(12), r.s(16), r.u(24)));
         return;
-    }
-    case 95: { // EXTCREATEPEN
-        if (!r.has(44))
-            return;
-        MfObject o;
-        o.kind = MfObject::Kind::Pen;
-        o.pen.style = r.u(28);
-        o.pen.width = r.u(32);
-        o.pen.color = r.u(40);
-        if (r.u(36) == 1) // a null brush draws nothing
-            o.pen.style = 5;
-        c.setObject(r.u(8), o);
+    case 95: // EXTCREATEPEN; a null brush draws nothing
+        if (r.has(44))
+            c.setObject(r.u(8), MfObject::makePen(r.u(36) == 1 ? 5 : r.u(28), r.u(32), r.u(40)));
         return;
-    }
-    case 39: { // CREATEBRUSHINDIRECT
-        if (!r.has(24))
-            return;
-        MfObject o;
-        o.kind = MfObject::Kind::Brush;
-        o.brush.style = r.u(12);
-        o.brush.color = r.u(16);
-        c.setObject(r.u(8), o);
+    case 39: // CREATEBRUSHINDIRECT
+        if (r.has(24))
+            c.setObject(r.u(8), MfObject::makeBrush(r.u(12), r.u(16)));
         return;
-    }
-    case 93:   // CREATEMONOBRUSH
-    case 94: { // CREATEDIBPATTERNBRUSHPT: painted as a mid grey
-        MfObject o;
-        o.kind = MfObject::Kind::Brush;
-        o.brush.color = 0x808080;
-        c.setObject(r.u(8), o);
+    case 93: // CREATEMONOBRUSH
+    case 94: // CREATEDIBPATTERNBRUSHPT
+        c.setObject(r.u(8), MfObject::makePatternBrush());
         return;
-    }
-    case 49: { // CREATEPALETTE
-        MfObject o;
-        o.kind = MfObject::Kind::Other;
-        c.setObject(r.u(8), o);
+    case 49: // CREATEPALETTE
+        c.setObject(r.u(8), MfObject::makePlaceholder());
         return;
-    }
-    case 82: { // EXTCREATEFONTINDIRECTW
-        if (!r.has(40))
-            return;
-        MfObject o;
-        o.kind = MfObject::Kind::Font;
-        o.font.height = r.s(12);
-        o.font.escapement = r.s(20);
-        o.font.weight = r.s(28);
-        o.font.italic = r.p[32] != 0;
-        c.setObject(r.u(8), o);
+    case 82: // EXTCREATEFONTINDIRECTW
+        if (r.has(40))
+            c.setObject(r.u(8), MfObject::makeFont(r.s(12), r.s(20), r.s(28), r.p[32] != 0));
         return;
-    }
     case 40:
         c.deleteObject(r.u(8));
         return;
@@ -353,31 +330,18 @@ void play(MetafileCanvas& c, uint32_t type, const Record& r) {
         blit(c, r, true);
         return;
     case 81: { // STRETCHDIBITS
-        if (!r.has(80))
-            return;
-        uint32_t offBmi = r.u(48), cbBmi = r.u(52), offBits = r.u(56), cbBits = r.u(60);
-        if (cbBmi == 0 || uint64_t(offBmi) + cbBmi > r.size || uint64_t(offBits) + cbBits > r.size)
-            return;
-        int32_t sx = r.s(32), sy = r.s(36), sw = r.s(40), sh = r.s(44);
-        int32_t h = cbBmi >= 12 ? s32(r.p + offBmi + 8) : 0;
-        if (h > 0)
-            sy = h - sy - sh;
-        c.dib(r.s(24), r.s(28), r.s(72), r.s(76), sx, sy, sw, sh, r.p + offBmi, cbBmi,
-              r.p + offBits, cbBits, r.u(68), h > 0);
+        RecordDib dib;
+        if (r.has(80) && recordDib(r, 48, dib))
+            c.dib(r.s(24), r.s(28), r.s(72), r.s(76), r.s(32), r.s(36), r.s(40), r.s(44), dib.bmi,
+                  dib.bmiSize, dib.bits, dib.bitsSize, r.u(68));
         return;
     }
     case 80: { // SETDIBITSTODEVICE: the given scans at 1:1
-        if (!r.has(76))
-            return;
-        uint32_t offBmi = r.u(48), cbBmi = r.u(52), offBits = r.u(56), cbBits = r.u(60);
-        if (cbBmi == 0 || uint64_t(offBmi) + cbBmi > r.size || uint64_t(offBits) + cbBits > r.size)
-            return;
-        int32_t sx = r.s(32), sy = r.s(36), sw = r.s(40), sh = r.s(44);
-        int32_t h = cbBmi >= 12 ? s32(r.p + offBmi + 8) : 0;
-        if (h > 0)
-            sy = h - sy - sh;
-        c.dib(r.s(24), r.s(28), sw, sh, sx, sy, sw, sh, r.p + offBmi, cbBmi, r.p + offBits, cbBits,
-              0x00CC0020, h > 0);
+        RecordDib dib;
+        const int32_t sw = r.s(40), sh = r.s(44);
+        if (r.has(76) && recordDib(r, 48, dib))
+            c.dib(r.s(24), r.s(28), sw, sh, r.s(32), r.s(36), sw, sh, dib.bmi, dib.bmiSize,
+                  dib.bits, dib.bitsSize, win::SRCCOPY);
         return;
     }
     case 83:

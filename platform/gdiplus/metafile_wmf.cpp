@@ -13,6 +13,55 @@ namespace {
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
 
+// The record functions played (the low byte is the function, the high byte the count of
+// its parameter words for most of them).
+enum WmfFunction : uint16_t {
+    kSaveDc = 0x001E,
+    kRestoreDc = 0x0127,
+    kSetWindowOrg = 0x020B,
+    kSetWindowExt = 0x020C,
+    kSetViewportOrg = 0x020D,
+    kSetViewportExt = 0x020E,
+    kOffsetWindowOrg = 0x020F,
+    kOffsetViewportOrg = 0x0211,
+    kScaleWindowExt = 0x0410,
+    kScaleViewportExt = 0x0412,
+    kSetMapMode = 0x0103,
+    kSetBkColor = 0x0201,
+    kSetTextColor = 0x0209,
+    kSetBkMode = 0x0102,
+    kSetPolyFillMode = 0x0106,
+    kSetTextAlign = 0x012E,
+    kCreatePenIndirect = 0x02FA,
+    kCreateBrushIndirect = 0x02FC,
+    kCreateFontIndirect = 0x02FB,
+    kCreatePatternBrush = 0x01F9,
+    kDibCreatePatternBrush = 0x0142,
+    kCreatePalette = 0x00F7,
+    kCreateRegion = 0x06FF,
+    kSelectObject = 0x012D,
+    kDeleteObject = 0x01F0,
+    kMoveTo = 0x0214,
+    kLineTo = 0x0213,
+    kPolyline = 0x0325,
+    kPolygon = 0x0324,
+    kPolyPolygon = 0x0538,
+    kRectangle = 0x041B,
+    kEllipse = 0x0418,
+    kRoundRect = 0x061C,
+    kArc = 0x0817,
+    kPie = 0x081A,
+    kChord = 0x0830,
+    kSetPixel = 0x041F,
+    kTextOut = 0x0521,
+    kExtTextOut = 0x0A32,
+    kStretchDib = 0x0F43,
+    kDibStretchBlt = 0x0B41,
+    kDibBitBlt = 0x0940,
+    kIntersectClipRect = 0x0416,
+    kEof = 0x0000,
+};
+
 uint16_t u16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
@@ -45,6 +94,33 @@ std::vector<MfPoint> points(const Params& r, size_t firstWord, size_t count) {
     return pts;
 }
 
+// The packed DIB that fills a record from parameter word `first` on: its header with the
+// colour table (or bit-field masks), then its bits. False when the header does not fit.
+struct PackedDib {
+    const uint8_t* info = nullptr;
+    size_t infoSize = 0;
+    const uint8_t* bits = nullptr;
+    size_t bitsSize = 0;
+};
+bool packedDib(const Params& r, size_t first, PackedDib& out) {
+    const size_t bytes = r.bytesFrom(first);
+    const uint8_t* dib = r.bytes(first);
+    const uint32_t hs = bytes >= 40 ? u32(dib) : 0;
+    if (hs < 40 || hs > bytes)
+        return false;
+    const uint16_t bpp = u16(dib + 14);
+    const uint32_t used = u32(dib + 32);
+    size_t table = 0;
+    if (bpp <= 8)
+        table = 4 * size_t(used && used < (1u << bpp) ? used : (1u << bpp));
+    else if (u32(dib + 16) == 3) // bit fields
+        table = 12;
+    if (hs + table > bytes)
+        return false;
+    out = {dib, hs + table, dib + hs + table, bytes - hs - table};
+    return true;
+}
+
 void textOut(MetafileCanvas& c, double x, double y, const uint8_t* s, size_t n, uint16_t options,
              const double* rect) {
     c.text(x, y, ansiToUtf8(s, n), (options & 2) != 0, (options & 4) != 0, rect);
@@ -52,115 +128,90 @@ void textOut(MetafileCanvas& c, double x, double y, const uint8_t* s, size_t n, 
 
 void play(MetafileCanvas& c, uint16_t fn, const Params& r, size_t recordWords) {
     switch (fn) {
-    case 0x001E:
+    case kSaveDc:
         c.saveDc();
         break;
-    case 0x0127:
+    case kRestoreDc:
         c.restoreDc(r.s(0));
         break;
-    case 0x020B:
+    case kSetWindowOrg:
         c.setWindowOrg(r.s(1), r.s(0));
         break;
-    case 0x020C:
+    case kSetWindowExt:
         c.setWindowExt(r.s(1), r.s(0));
         break;
-    case 0x020D:
+    case kSetViewportOrg:
         c.setViewportOrg(r.s(1), r.s(0));
         break;
-    case 0x020E:
+    case kSetViewportExt:
         c.setViewportExt(r.s(1), r.s(0));
         break;
-    case 0x020F:
+    case kOffsetWindowOrg:
         c.offsetWindowOrg(r.s(1), r.s(0));
         break;
-    case 0x0211:
+    case kOffsetViewportOrg:
         c.offsetViewportOrg(r.s(1), r.s(0));
         break;
-    case 0x0410:
+    case kScaleWindowExt:
         c.scaleWindowExt(r.s(3), r.s(2), r.s(1), r.s(0));
         break;
-    case 0x0412:
+    case kScaleViewportExt:
         c.scaleViewportExt(r.s(3), r.s(2), r.s(1), r.s(0));
         break;
-    case 0x0103:
+    case kSetMapMode:
         c.setMapMode(r.s(0));
         break;
-    case 0x0201:
+    case kSetBkColor:
         c.setBkColor(r.u32at(0));
         break;
-    case 0x0209:
+    case kSetTextColor:
         c.setTextColor(r.u32at(0));
         break;
-    case 0x0102:
+    case kSetBkMode:
         c.setBkMode(r.s(0));
         break;
-    case 0x0106:
+    case kSetPolyFillMode:
         c.setPolyFillMode(r.s(0));
         break;
-    case 0x012E:
+    case kSetTextAlign:
         c.setTextAlign(r.u(0));
         break;
-    case 0x02FA: { // CREATEPENINDIRECT
-        MfObject o;
-        o.kind = MfObject::Kind::Pen;
-        o.pen.style = r.u(0);
-        o.pen.width = r.s(1);
-        o.pen.color = r.u32at(3);
-        c.createObject(o);
+    case kCreatePenIndirect:
+        c.createObject(MfObject::makePen(r.u(0), r.s(1), r.u32at(3)));
         break;
-    }
-    case 0x02FC: { // CREATEBRUSHINDIRECT
-        MfObject o;
-        o.kind = MfObject::Kind::Brush;
-        o.brush.style = r.u(0);
-        o.brush.color = r.u32at(1);
-        c.createObject(o);
+    case kCreateBrushIndirect:
+        c.createObject(MfObject::makeBrush(r.u(0), r.u32at(1)));
         break;
-    }
-    case 0x02FB: { // CREATEFONTINDIRECT
-        MfObject o;
-        o.kind = MfObject::Kind::Font;
-        o.font.height = r.s(0);
-        o.font.escapement = r.s(2);
-        o.font.weight = r.s(4);
-        o.font.italic = r.has(6) && r.bytes(5)[0] != 0;
-        c.createObject(o);
+    case kCreateFontIndirect:
+        c.createObject(MfObject::makeFont(r.s(0), r.s(2), r.s(4), r.has(6) && r.bytes(5)[0] != 0));
         break;
-    }
-    case 0x01F9:   // CREATEPATTERNBRUSH
-    case 0x0142: { // DIBCREATEPATTERNBRUSH: painted as a mid grey
-        MfObject o;
-        o.kind = MfObject::Kind::Brush;
-        o.brush.color = 0x808080;
-        c.createObject(o);
+    case kCreatePatternBrush:
+    case kDibCreatePatternBrush:
+        c.createObject(MfObject::makePatternBrush());
         break;
-    }
-    case 0x00F7:   // CREATEPALETTE
-    case 0x06FF: { // CREATEREGION: they take a slot, nothing more
-        MfObject o;
-        o.kind = MfObject::Kind::Other;
-        c.createObject(o);
+    case kCreatePalette:
+    case kCreateRegion:
+        c.createObject(MfObject::makePlaceholder());
         break;
-    }
-    case 0x012D:
+    case kSelectObject:
         c.selectObject(r.u(0));
         break;
-    case 0x01F0:
+    case kDeleteObject:
         c.deleteObject(r.u(0));
         break;
-    case 0x0214:
+    case kMoveTo:
         c.moveTo(r.s(1), r.s(0));
         break;
-    case 0x0213:
+    case kLineTo:
         c.lineTo(r.s(1), r.s(0));
         break;
-    case 0x0325:
+    case kPolyline:
         c.polyline(points(r, 1, size_t(std::max<int16_t>(r.s(0), 0))), false);
         break;
-    case 0x0324:
+    case kPolygon:
         c.polygon({points(r, 1, size_t(std::max<int16_t>(r.s(0), 0)))});
         break;
-    case 0x0538: { // POLYPOLYGON
+    case kPolyPolygon: {
         size_t n = r.u(0);
         if (!r.has(1 + n))
             break;
@@ -177,28 +228,28 @@ void play(MetafileCanvas& c, uint16_t fn, const Params& r, size_t recordWords) {
         c.polygon(polys);
         break;
     }
-    case 0x041B:
+    case kRectangle:
         c.rectangle(r.s(3), r.s(2), r.s(1), r.s(0));
         break;
-    case 0x0418:
+    case kEllipse:
         c.ellipse(r.s(3), r.s(2), r.s(1), r.s(0));
         break;
-    case 0x061C:
+    case kRoundRect:
         c.roundRect(r.s(5), r.s(4), r.s(3), r.s(2), r.s(1), r.s(0));
         break;
-    case 0x0817:
-    case 0x081A:
-    case 0x0830: {
-        auto kind = fn == 0x0817   ? MetafileCanvas::ArcKind::Arc
-                    : fn == 0x081A ? MetafileCanvas::ArcKind::Pie
-                                   : MetafileCanvas::ArcKind::Chord;
+    case kArc:
+    case kPie:
+    case kChord: {
+        auto kind = fn == kArc   ? MetafileCanvas::ArcKind::Arc
+                    : fn == kPie ? MetafileCanvas::ArcKind::Pie
+                                 : MetafileCanvas::ArcKind::Chord;
         c.arc(kind, r.s(7), r.s(6), r.s(5), r.s(4), r.s(3), r.s(2), r.s(1), r.s(0));
         break;
     }
-    case 0x041F:
+    case kSetPixel:
         c.setPixel(r.s(3), r.s(2), r.u32at(0));
         break;
-    case 0x0521: { // TEXTOUT: count, string (padded to words), y, x
+    case kTextOut: { // count, string (padded to words), y, x
         size_t n = size_t(std::max<int16_t>(r.s(0), 0));
         size_t strWords = (n + 1) / 2;
         if (!r.has(1 + strWords + 2))
@@ -206,7 +257,7 @@ void play(MetafileCanvas& c, uint16_t fn, const Params& r, size_t recordWords) {
         textOut(c, r.s(2 + strWords), r.s(1 + strWords), r.bytes(1), n, 0, nullptr);
         break;
     }
-    case 0x0A32: { // EXTTEXTOUT: y, x, count, options, [rect], string
+    case kExtTextOut: { // y, x, count, options, [rect], string
         if (!r.has(4))
             break;
         size_t n = size_t(std::max<int16_t>(r.s(2), 0));
@@ -226,36 +277,16 @@ void play(MetafileCanvas& c, uint16_t fn, const Params& r, size_t recordWords) {
         textOut(c, r.s(1), r.s(0), r.bytes(word), n, options, hasRect ? rect : nullptr);
         break;
     }
-    case 0x0F43: { // STRETCHDIB
-        if (!r.has(11))
-            break;
-        uint32_t rop = r.u32at(0);
-        size_t dibBytes = r.bytesFrom(11);
-        const uint8_t* dib = r.bytes(11);
-        uint32_t hs = dibBytes >= 4 ? u32(dib) : 0;
-        if (hs < 40 || hs > dibBytes)
-            break;
-        size_t table = 0;
-        uint16_t bpp = u16(dib + 14);
-        uint32_t used = u32(dib + 32);
-        if (bpp <= 8)
-            table = 4 * size_t(used && used < (1u << bpp) ? used : (1u << bpp));
-        else if (u32(dib + 16) == 3)
-            table = 12;
-        if (hs + table > dibBytes)
-            break;
-        int32_t h = int32_t(u32(dib + 8));
-        int32_t srcH = r.s(3), ySrc = r.s(5);
-        // The source y of a bottom-up DIB counts from its last row.
-        if (h > 0)
-            ySrc = h - ySrc - srcH;
-        c.dib(r.s(10), r.s(9), r.s(8), r.s(7), r.s(6), ySrc, r.s(4), srcH, dib, hs + table,
-              dib + hs + table, dibBytes - hs - table, rop, h > 0);
+    case kStretchDib: {
+        PackedDib dib;
+        if (r.has(11) && packedDib(r, 11, dib))
+            c.dib(r.s(10), r.s(9), r.s(8), r.s(7), r.s(6), r.s(5), r.s(4), r.s(3), dib.info,
+                  dib.infoSize, dib.bits, dib.bitsSize, r.u32at(0));
         break;
     }
-    case 0x0B41:   // DIBSTRETCHBLT
-    case 0x0940: { // DIBBITBLT
-        const bool stretch = fn == 0x0B41;
+    case kDibStretchBlt:
+    case kDibBitBlt: {
+        const bool stretch = fn == kDibStretchBlt;
         const size_t noBitmapWords = stretch ? 14 : 12;
         uint32_t rop = r.u32at(0);
         if (recordWords == noBitmapWords) {
@@ -266,52 +297,20 @@ void play(MetafileCanvas& c, uint16_t fn, const Params& r, size_t recordWords) {
                 c.patBlt(r.s(8), r.s(7), r.s(6), r.s(5), rop);
             break;
         }
-        const size_t first = stretch ? 10 : 8;
-        if (!r.has(first))
+        PackedDib dib;
+        if (!r.has(stretch ? 10 : 8) || !packedDib(r, stretch ? 10 : 8, dib))
             break;
-        size_t dibBytes = r.bytesFrom(first);
-        const uint8_t* dib = r.bytes(first);
-        uint32_t hs = dibBytes >= 40 ? u32(dib) : 0;
-        if (hs < 40 || hs > dibBytes)
-            break;
-        uint16_t bpp = u16(dib + 14);
-        uint32_t used = u32(dib + 32);
-        size_t table = 0;
-        if (bpp <= 8)
-            table = 4 * size_t(used && used < (1u << bpp) ? used : (1u << bpp));
-        else if (u32(dib + 16) == 3)
-            table = 12;
-        if (hs + table > dibBytes)
-            break;
-        int32_t h = int32_t(u32(dib + 8));
-        int32_t sx, sy, sw, sh;
-        double dx, dy, dw, dh;
         if (stretch) {
-            sh = r.s(2);
-            sw = r.s(3);
-            sy = r.s(4);
-            sx = r.s(5);
-            dh = r.s(6);
-            dw = r.s(7);
-            dy = r.s(8);
-            dx = r.s(9);
+            c.dib(r.s(9), r.s(8), r.s(7), r.s(6), r.s(5), r.s(4), r.s(3), r.s(2), dib.info,
+                  dib.infoSize, dib.bits, dib.bitsSize, rop);
         } else {
-            sy = r.s(2);
-            sx = r.s(3);
-            sh = r.s(4);
-            sw = r.s(5);
-            dh = sh;
-            dw = sw;
-            dy = r.s(6);
-            dx = r.s(7);
+            const int32_t sw = r.s(5), sh = r.s(4);
+            c.dib(r.s(7), r.s(6), sw, sh, r.s(3), r.s(2), sw, sh, dib.info, dib.infoSize, dib.bits,
+                  dib.bitsSize, rop);
         }
-        if (h > 0)
-            sy = h - sy - sh;
-        c.dib(dx, dy, dw, dh, sx, sy, sw, sh, dib, hs + table, dib + hs + table,
-              dibBytes - hs - table, rop, h > 0);
         break;
     }
-    case 0x0416:
+    case kIntersectClipRect:
         c.intersectClip(r.s(3), r.s(2), r.s(1), r.s(0));
         break;
     default:
@@ -355,10 +354,10 @@ bool readWmfInfo(const uint8_t* data, size_t size, const WmfPlaceable* placeable
             uint16_t fn = u16(h + pos + 4);
             if (words < 3 || size_t(words) * 2 > left - pos)
                 break;
-            if (fn == 0x020B && words >= 5) {
+            if (fn == kSetWindowOrg && words >= 5) {
                 oy = s16(h + pos + 6);
                 ox = s16(h + pos + 8);
-            } else if (fn == 0x020C && words >= 5) {
+            } else if (fn == kSetWindowExt && words >= 5) {
                 ey = s16(h + pos + 6);
                 ex = s16(h + pos + 8);
             }
@@ -396,8 +395,8 @@ void playWmfRecords(const uint8_t* data, size_t size, MetafileCanvas& canvas) {
         uint16_t fn = u16(data + pos + 4);
         if (words < 3 || uint64_t(words) * 2 > size - pos)
             break;
-        if (fn == 0x0000)
-            break; // META_EOF
+        if (fn == kEof)
+            break;
         Params params{data + pos + 6, size_t(words) - 3};
         play(canvas, fn, params, words);
         pos += size_t(words) * 2;

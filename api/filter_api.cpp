@@ -8,8 +8,8 @@
 namespace tavimo::api::engine {
 using Rect = ::tavimo::FilterRect;
 constexpr auto ApplyFilter =
-    static_cast<gp::Status (*)(int32_t, ImageId, double, Rect&, float, float, float, double,
-                               double, double, double&)>(&::tavimo::ApplyFilter);
+    static_cast<gp::Status (*)(int32_t, ImageId, double, Rect&, float, float, float, double, double,
+                               double, double&)>(&::tavimo::ApplyFilter);
 constexpr auto SetFilterPattern = &::tavimo::SetFilterPattern;
 constexpr auto GetImageWidth = &::tavimo::GetImageWidth;
 constexpr auto GetImageHeight = &::tavimo::GetImageHeight;
@@ -25,8 +25,8 @@ QuennetStatus ApplyFilter(int32_t selector, ImageId image, double P, FilterRect&
                           float d, float e, double F, double G, double X, double& result) {
     return api::guardedStatus([&] {
         api::engine::Rect inner{rect.X, rect.Y, rect.Width, rect.Height};
-        gp::Status status = api::engine::ApplyFilter(selector, image, P, inner, c, d, e, F, G, X,
-                                                     result);
+        gp::Status status =
+            api::engine::ApplyFilter(selector, image, P, inner, c, d, e, F, G, X, result);
         rect = FilterRect{inner.X, inner.Y, inner.Width, inner.Height};
         return status;
     });

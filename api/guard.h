@@ -40,4 +40,18 @@ template <class Body> void guardedVoid(Body&& body) noexcept {
     }
 }
 
+// For the handles of the public classes: `impl` holds the internal object as `inner` and is
+// null only when it could not be allocated. The body gets the inner object; without one,
+// or when the body throws, the answer is `fallback`.
+template <class Impl, class R, class Body> R onInner(Impl* impl, R fallback, Body&& body) noexcept {
+    if (!impl)
+        return fallback;
+    return guarded(fallback, [&] { return body(impl->inner); });
+}
+
+template <class Impl, class Body> void onInner(Impl* impl, Body&& body) noexcept {
+    if (impl)
+        guardedVoid([&] { body(impl->inner); });
+}
+
 } // namespace tavimo::api

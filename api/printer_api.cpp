@@ -23,24 +23,8 @@ constexpr auto ClosePdfDocument = &::tavimo::MovrinCloseDocument;
 namespace tavimo::v0 {
 
 struct cPrinter::Impl {
-    api::Printer printer;
+    api::Printer inner;
 };
-
-namespace {
-
-// (The handle's Impl is private; the helpers take it by deduction.)
-template <class Impl, class R, class Body> R onPrinter(Impl* impl, R fallback, Body&& body) {
-    if (!impl)
-        return fallback;
-    return api::guarded(fallback, [&] { return body(impl->printer); });
-}
-
-template <class Impl, class Body> void onPrinter(Impl* impl, Body&& body) {
-    if (impl)
-        api::guardedVoid([&] { body(impl->printer); });
-}
-
-} // namespace
 
 cPrinter::cPrinter()
     : m_impl(api::guarded<Impl*>(nullptr, [] { return new (std::nothrow) Impl; })) {}
@@ -58,27 +42,27 @@ cPrinter::~cPrinter() {
     (p).PrintPage = PrintPage
 
 void cPrinter::PrintImage(int32_t ptImage, bool bFit) {
-    onPrinter(m_impl, [&](api::Printer& p) {
+    api::onInner(m_impl, [&](api::Printer& p) {
         TAVIMO_PRINT_WITH_VARIABLES(p);
         p.PrintImage(ptImage, bFit);
     });
 }
 bool cPrinter::PrintImage2Printer(int32_t ptImage, std::string_view sPrinterName, bool bFit) {
-    return onPrinter(m_impl, false, [&](api::Printer& p) {
+    return api::onInner(m_impl, false, [&](api::Printer& p) {
         TAVIMO_PRINT_WITH_VARIABLES(p);
         return p.PrintImage2Printer(ptImage, std::string(sPrinterName), bFit);
     });
 }
 void cPrinter::PrintImageBySize(int32_t ptImage, float nXDest, float nYDest, float nWidth,
                                 float nHeight) {
-    onPrinter(m_impl, [&](api::Printer& p) {
+    api::onInner(m_impl, [&](api::Printer& p) {
         TAVIMO_PRINT_WITH_VARIABLES(p);
         p.PrintImageBySize(ptImage, nXDest, nYDest, nWidth, nHeight);
     });
 }
 bool cPrinter::PrintImageBySize2Printer(int32_t ptImage, std::string_view sPrinterName,
                                         float nXDest, float nYDest, float nWidth, float nHeight) {
-    return onPrinter(m_impl, false, [&](api::Printer& p) {
+    return api::onInner(m_impl, false, [&](api::Printer& p) {
         TAVIMO_PRINT_WITH_VARIABLES(p);
         return p.PrintImageBySize2Printer(ptImage, std::string(sPrinterName), nXDest, nYDest,
                                           nWidth, nHeight);
@@ -86,7 +70,7 @@ bool cPrinter::PrintImageBySize2Printer(int32_t ptImage, std::string_view sPrint
 }
 bool cPrinter::PrintImageDialog(int32_t ptImage, bool bFit, float nXDest, float nYDest,
                                 float nWidth, float nHeight, uint32_t nHWND) {
-    return onPrinter(m_impl, false, [&](api::Printer& p) {
+    return api::onInner(m_impl, false, [&](api::Printer& p) {
         TAVIMO_PRINT_WITH_VARIABLES(p);
         return p.PrintImageDialog(ptImage, bFit, nXDest, nYDest, nWidth, nHeight, nHWND);
     });
@@ -95,88 +79,90 @@ bool cPrinter::PrintImageDialog(int32_t ptImage, bool bFit, float nXDest, float 
 #undef TAVIMO_PRINT_WITH_VARIABLES
 
 PrinterStatus cPrinter::GetPrinterStat() {
-    return onPrinter(m_impl, PrinterUnexpectedError,
-                     [](api::Printer& p) { return p.GetPrinterStat(); });
+    return api::onInner(m_impl, PrinterUnexpectedError,
+                        [](api::Printer& p) { return p.GetPrinterStat(); });
 }
 void cPrinter::ForceResolution(int32_t nHorizontal, int32_t nVertical) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.ForceResolution(nHorizontal, nVertical); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.ForceResolution(nHorizontal, nVertical); });
 }
 void cPrinter::SetFromToPage(int32_t nFromParam, int32_t nToParam) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetFromToPage(nFromParam, nToParam); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetFromToPage(nFromParam, nToParam); });
 }
 bool cPrinter::IsSetFromTo() {
-    return onPrinter(m_impl, false, [](api::Printer& p) { return p.IsSetFromTo(); });
+    return api::onInner(m_impl, false, [](api::Printer& p) { return p.IsSetFromTo(); });
 }
 
 int32_t cPrinter::GetPrintersCount() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetPrintersCount(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetPrintersCount(); });
 }
 std::string cPrinter::GetPrinterName(int32_t nPrinterID) {
-    return onPrinter(m_impl, std::string(),
-                     [&](api::Printer& p) { return p.GetPrinterName(nPrinterID); });
+    return api::onInner(m_impl, std::string(),
+                        [&](api::Printer& p) { return p.GetPrinterName(nPrinterID); });
 }
 std::string cPrinter::GetDefaultPrinter() {
-    return onPrinter(m_impl, std::string(), [](api::Printer& p) { return p.GetDefaultPrinter(); });
+    return api::onInner(m_impl, std::string(),
+                        [](api::Printer& p) { return p.GetDefaultPrinter(); });
 }
 bool cPrinter::SelectPrinter(std::string_view sPrinter) {
-    return onPrinter(m_impl, false,
-                     [&](api::Printer& p) { return p.SelectPrinter(std::string(sPrinter)); });
+    return api::onInner(m_impl, false,
+                        [&](api::Printer& p) { return p.SelectPrinter(std::string(sPrinter)); });
 }
 
 void cPrinter::SetUserPaperSize(float nPaperWidthMM, float nPaperHeightMM) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetUserPaperSize(nPaperWidthMM, nPaperHeightMM); });
+    api::onInner(m_impl,
+                 [&](api::Printer& p) { p.SetUserPaperSize(nPaperWidthMM, nPaperHeightMM); });
 }
 float cPrinter::GetPaperWidth() {
-    return onPrinter(m_impl, 0.0f, [](api::Printer& p) { return p.GetPaperWidth(); });
+    return api::onInner(m_impl, 0.0f, [](api::Printer& p) { return p.GetPaperWidth(); });
 }
 float cPrinter::GetPaperHeight() {
-    return onPrinter(m_impl, 0.0f, [](api::Printer& p) { return p.GetPaperHeight(); });
+    return api::onInner(m_impl, 0.0f, [](api::Printer& p) { return p.GetPaperHeight(); });
 }
 int32_t cPrinter::GetpaperSize() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetpaperSize(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetpaperSize(); });
 }
 void cPrinter::SetPaperSize(int32_t nPaperSize) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetPaperSize(nPaperSize); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetPaperSize(nPaperSize); });
 }
 int32_t cPrinter::GetColorMode() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetColorMode(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetColorMode(); });
 }
 void cPrinter::SetColorMode(int32_t nColorMode) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetColorMode(nColorMode); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetColorMode(nColorMode); });
 }
 void cPrinter::SetCopies(int32_t nCopies) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetCopies(nCopies); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetCopies(nCopies); });
 }
 int32_t cPrinter::GetCopies() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetCopies(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetCopies(); });
 }
 void cPrinter::SetDuplexMode(int32_t nDuplexMode) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetDuplexMode(nDuplexMode); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetDuplexMode(nDuplexMode); });
 }
 int32_t cPrinter::GetDuplexMode() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetDuplexMode(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetDuplexMode(); });
 }
 void cPrinter::SetOrientation(int32_t nOrientation) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetOrientation(nOrientation); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetOrientation(nOrientation); });
 }
 int32_t cPrinter::GetOrientation() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetOrientation(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetOrientation(); });
 }
 int32_t cPrinter::GetQuality() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetQuality(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetQuality(); });
 }
 void cPrinter::SetQuality(int32_t nPrintQuality) {
-    onPrinter(m_impl, [&](api::Printer& p) { p.SetQuality(nPrintQuality); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.SetQuality(nPrintQuality); });
 }
 void cPrinter::GetMargins(float& sgMargeGauche, float& sgMargeHaute) {
     sgMargeGauche = sgMargeHaute = 0;
-    onPrinter(m_impl, [&](api::Printer& p) { p.GetMargins(sgMargeGauche, sgMargeHaute); });
+    api::onInner(m_impl, [&](api::Printer& p) { p.GetMargins(sgMargeGauche, sgMargeHaute); });
 }
 bool cPrinter::SetPaperBin(int32_t nPaperBin) {
-    return onPrinter(m_impl, false, [&](api::Printer& p) { return p.SetPaperBin(nPaperBin); });
+    return api::onInner(m_impl, false, [&](api::Printer& p) { return p.SetPaperBin(nPaperBin); });
 }
 int32_t cPrinter::GetPaperBin() {
-    return onPrinter(m_impl, 0, [](api::Printer& p) { return p.GetPaperBin(); });
+    return api::onInner(m_impl, 0, [](api::Printer& p) { return p.GetPaperBin(); });
 }
 
 uint32_t MovrinOpenDocument(std::string_view path, std::string_view password) {

@@ -162,9 +162,10 @@ public:
     // Adds an image and answers its identifier (1, 2, ...), or 0 when nothing was added
     // (no document open, an image that cannot be read, or a bit depth other than 1, 4, 8,
     // 16, 24, 32, 48 or 64). nSrcType must be 1: ImgSrc is a file path, loaded and
-    // released again (another value adds nothing). With CompressData the encoding follows the depth: 1 bit CCITT group 4
-    // (through the codec plug-in; raw without it), 4 bits and colour 8 bits Flate, grey 8
-    // bits JPEG when the plug-in is present, deeper images JPEG at JpegQuality.
+    // released again (another value adds nothing). With CompressData the encoding follows
+    // the depth: 1 bit CCITT group 4 (through the codec plug-in; raw without it), 4 bits
+    // and colour 8 bits Flate, grey 8 bits JPEG when the plug-in is present, deeper images
+    // JPEG at JpegQuality.
     int32_t PdfAddImage(std::string_view ImgSrc, int32_t nSrcType);
     // The same with an image of the calling thread's table (its current page), which is
     // left in place; nSrcType must be 2.

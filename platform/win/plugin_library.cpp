@@ -1,8 +1,8 @@
 #include "platform/win/plugin_library.h"
 
 #include <dlfcn.h>
-#include <link.h>
 #include <limits.h>
+#include <link.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -36,8 +36,7 @@ std::string joined(const std::string& dir, const std::string& name) {
 
 } // namespace
 
-std::vector<std::string> pluginCandidates(const std::string& fileName,
-                                          const std::string& moduleDir,
+std::vector<std::string> pluginCandidates(const std::string& fileName, const std::string& moduleDir,
                                           const char* pluginPath) {
     std::vector<std::string> out;
     if (!moduleDir.empty()) {

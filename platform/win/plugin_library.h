@@ -22,8 +22,7 @@ namespace win {
 // The paths tried for `fileName`, in order, for code in a module whose folder is
 // `moduleDir` (empty when unknown) and the value of TAVIMO_PLUGIN_PATH (null when unset).
 // The last entry is the bare file name.
-std::vector<std::string> pluginCandidates(const std::string& fileName,
-                                          const std::string& moduleDir,
+std::vector<std::string> pluginCandidates(const std::string& fileName, const std::string& moduleDir,
                                           const char* pluginPath);
 
 // The folder of the module (shared library or program) that holds this code, without a

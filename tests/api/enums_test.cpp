@@ -52,7 +52,8 @@ static_assert(agree(t::PixelFormatUndefined, gp::PixelFormatUndefined) &&
 
 static_assert(agree(t::RotateNoneFlipNone, gp::RotateNoneFlipNone) &&
               agree(t::Rotate90FlipNone, gp::Rotate90FlipNone) &&
-              agree(t::Rotate270FlipX, gp::Rotate270FlipX) && agree(t::Rotate90FlipY, gp::Rotate90FlipY) &&
+              agree(t::Rotate270FlipX, gp::Rotate270FlipX) &&
+              agree(t::Rotate90FlipY, gp::Rotate90FlipY) &&
               agree(t::RotateNoneFlipY, gp::RotateNoneFlipY) &&
               agree(t::Rotate180FlipXY, gp::Rotate180FlipXY) &&
               agree(t::Rotate270FlipXY, gp::Rotate270FlipXY));
@@ -66,7 +67,8 @@ static_assert(agree(t::TagTypeByte, gp::PropertyTagTypeByte) &&
 
 static_assert(agree(t::InterpolationModeDefault, gp::InterpolationModeDefault) &&
               agree(t::InterpolationModeNearestNeighbor, gp::InterpolationModeNearestNeighbor) &&
-              agree(t::InterpolationModeHighQualityBicubic, gp::InterpolationModeHighQualityBicubic));
+              agree(t::InterpolationModeHighQualityBicubic,
+                    gp::InterpolationModeHighQualityBicubic));
 
 // Every enumeration is exactly 32 bits, as the automation interface carries it.
 static_assert(sizeof(t::QuennetStatus) == 4 && sizeof(t::Tags) == 4 && sizeof(t::PdfRight) == 4 &&

@@ -67,7 +67,9 @@ TEST_F(PublicPdfTest, WritesADocumentWithTextGraphicsAndAnImage) {
     EXPECT_NE(bytes.find("(Report)"), std::string::npos);
     EXPECT_NE(bytes.find("/Subtype/Image"), std::string::npos);
     // The text goes out in Windows-1252: one byte for each of the two umlauts and the sharp s.
-    EXPECT_NE(bytes.find("Gr\xFC\xDF" "e"), std::string::npos);
+    EXPECT_NE(bytes.find("Gr\xFC\xDF"
+                         "e"),
+              std::string::npos);
     EXPECT_EQ(bytes.substr(bytes.find_last_not_of("\r\n") - 4, 5), "%%EOF");
 }
 
@@ -77,8 +79,8 @@ TEST_F(PublicPdfTest, RefusalsAreValues) {
     EXPECT_FALSE(pdf.NewPdf((m_dir / "a.pdf").string(), "", "", "", "", "", 3));
     EXPECT_EQ(pdf.PdfGetNativePdf(), 0);
     EXPECT_FALSE(pdf.NewPdf((m_dir / "missing" / "a.pdf").string(), "", "", "", "", ""));
-    ASSERT_TRUE(pdf.NewPdf((m_dir / "b.pdf").string(), "", "", "", "", "",
-                           PdfEncryption128BitRC4, PdfRightCanPrint | PdfRightCanCopy, "user"));
+    ASSERT_TRUE(pdf.NewPdf((m_dir / "b.pdf").string(), "", "", "", "", "", PdfEncryption128BitRC4,
+                           PdfRightCanPrint | PdfRightCanCopy, "user"));
     EXPECT_EQ(pdf.PdfAddImage((m_dir / "missing.png").string(), 1), 0);
     EXPECT_EQ(pdf.PdfAddImage(12345, 1), 0); // an ImageId needs type 2
     EXPECT_EQ(pdf.LoadFont("No Such Font Family", false, false), 0);

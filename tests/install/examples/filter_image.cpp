@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
     tavimo::FilterRect all{0, 0, width, height};
     double grey = 0;
     if (status == tavimo::OK)
-        status = tavimo::ApplyFilter(tavimo::FilterIsGrayscale, image, 0, all, 0, 0, 0, 0, 0, 0,
-                                     grey);
+        status =
+            tavimo::ApplyFilter(tavimo::FilterIsGrayscale, image, 0, all, 0, 0, 0, 0, 0, 0, grey);
     if (status == tavimo::OK)
         status = tavimo::SaveAsPng(image, argv[2]);
     tavimo::ReleaseImage(image);

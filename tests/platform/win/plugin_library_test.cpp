@@ -19,14 +19,20 @@ TEST(PluginLibrary, FoldersBesideTheModuleComeFirstThenTheEnvironmentThenTheLoad
         Paths expected; // "*" stands for the installed program's folder, checked below
     };
     const Case cases[] = {
-        {"installed library, no environment", "/opt/t/lib", nullptr,
+        {"installed library, no environment",
+         "/opt/t/lib",
+         nullptr,
          {"/opt/t/lib/tavimo/plugins/libk.so", "/opt/t/lib/plugins/libk.so", "*", "libk.so"}},
-        {"program in bin, two folders in the environment", "/opt/t/bin", "/a:/b/",
+        {"program in bin, two folders in the environment",
+         "/opt/t/bin",
+         "/a:/b/",
          {"/opt/t/bin/tavimo/plugins/libk.so", "/opt/t/bin/plugins/libk.so", "*", "/a/libk.so",
           "/b/libk.so", "libk.so"}},
         {"empty pieces of the environment are skipped", "", "::/c:", {"/c/libk.so", "libk.so"}},
-        {"module at the root", "/", "", {"/tavimo/plugins/libk.so", "/plugins/libk.so", "*",
-                                         "libk.so"}},
+        {"module at the root",
+         "/",
+         "",
+         {"/tavimo/plugins/libk.so", "/plugins/libk.so", "*", "libk.so"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

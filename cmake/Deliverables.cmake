@@ -1,8 +1,9 @@
 # The two deliverable libraries, linked from the same folder libraries. libtavimos.so
 # adds the scripting-safe folder. Folders that do not exist yet are simply skipped.
+include(GNUInstallDirs)
 set(TAVIMO_LIBRARY_PARTS
-    tavimo_viewer tavimo_filters tavimo_pdf tavimo_printing tavimo_core tavimo_resources
-    tavimo_activex tavimo_inet tavimo_fonts tavimo_printer tavimo_gdiplus tavimo_win)
+    tavimo_api tavimo_viewer tavimo_filters tavimo_pdf tavimo_printing tavimo_core
+    tavimo_resources tavimo_activex tavimo_inet tavimo_fonts tavimo_printer tavimo_gdiplus tavimo_win)
 
 function(tavimo_deliverable name)
     cmake_parse_arguments(ARG "" "" "EXTRA" ${ARGN})
@@ -18,8 +19,15 @@ function(tavimo_deliverable name)
     # Every object of the folder libraries goes in, not only what the (few) exported
     # entry points reach; the normal link after it brings their dependencies.
     target_link_libraries(${name} PRIVATE -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${parts})
-    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    target_link_options(${name} PRIVATE -Wl,--no-undefined
+                        -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/deliverables.map)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/cmake/deliverables.map)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 0)
+    # A user of the library needs its public headers and nothing else.
+    target_include_directories(${name} INTERFACE
+        $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+        $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 endfunction()
 
 tavimo_deliverable(tavimo)

@@ -2,6 +2,7 @@
 
 #include "core/image_table.h"
 #include "platform/win/module_version.h"
+#include "platform/win/plugin_library.h"
 #include "platform/win/vb_number.h"
 
 #include <dlfcn.h>
@@ -24,11 +25,7 @@ const LoadedPlugin& loadedPlugin() {
     static LoadedPlugin loaded;
     static std::once_flag once;
     std::call_once(once, [] {
-        void* lib = nullptr;
-        if (const char* dir = std::getenv("TAVIMO_PLUGIN_PATH"); dir && *dir)
-            lib = dlopen((std::string(dir) + "/libkelvra.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!lib)
-            lib = dlopen("libkelvra.so", RTLD_NOW | RTLD_LOCAL);
+        void* lib = win::openPluginLibrary("libkelvra.so");
         if (!lib)
             return;
         bool complete = true;

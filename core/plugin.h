@@ -1,9 +1,9 @@
 #pragma once
 
 // The codec plug-in, reached through a function table that is filled from libkelvra.so at
-// first use. The library is looked up in $TAVIMO_PLUGIN_PATH first, then by bare name
-// through the loader's search path; its absence is normal, and every caller copes with a
-// null table.
+// first use. The library is looked up as every plug-in is (platform/win/plugin_library.h:
+// beside the library first, then $TAVIMO_PLUGIN_PATH, then the loader's search path); its
+// absence is normal, and every caller copes with a null table.
 
 #include "plugins/kelvra/kelvra_api.h"
 

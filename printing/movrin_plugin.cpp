@@ -1,6 +1,7 @@
 #include "printing/movrin_plugin.h"
 
 #include "platform/win/module_version.h"
+#include "platform/win/plugin_library.h"
 
 #include <dlfcn.h>
 
@@ -21,11 +22,7 @@ const LoadedMovrin& loadedMovrin() {
     static LoadedMovrin loaded;
     static std::once_flag once;
     std::call_once(once, [] {
-        void* lib = nullptr;
-        if (const char* dir = std::getenv("TAVIMO_PLUGIN_PATH"); dir && *dir)
-            lib = dlopen((std::string(dir) + "/libmovrin.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!lib)
-            lib = dlopen("libmovrin.so", RTLD_NOW | RTLD_LOCAL);
+        void* lib = win::openPluginLibrary("libmovrin.so");
         if (!lib)
             return;
         bool complete = true;

@@ -1,8 +1,9 @@
 #pragma once
 
 // The PDF plug-in Movrin, reached through a function table filled from libmovrin.so at first
-// use. The library is looked up in $TAVIMO_PLUGIN_PATH first, then by bare name through the
-// loader's search path; its absence is normal, and every caller copes with a null table.
+// use. The library is looked up as every plug-in is (platform/win/plugin_library.h: beside
+// the library first, then $TAVIMO_PLUGIN_PATH, then the loader's search path); its absence
+// is normal, and every caller copes with a null table.
 
 #include "core/image_table.h"
 #include "plugins/movrin/movrin_api.h"

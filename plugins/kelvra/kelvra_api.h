@@ -549,5 +549,6 @@ KELVRA_API void KELVRA_FreeByteArray(KelvraByteArray* array);
        int32_t rowBytes, int32_t flags))                                                           \
     X(void, KELVRA_FreeByteArray, (KelvraByteArray * array))
 
-/* The file name a loader opens (with TAVIMO_PLUGIN_PATH tried first). */
+/* The file name a loader looks for (beside the host library, in TAVIMO_PLUGIN_PATH, then on
+   the loader's search path). */
 #define KELVRA_LIBRARY_NAME "libkelvra.so"

@@ -13,7 +13,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -53,7 +52,8 @@ static_assert(agree(t::PixelFormatUndefined, gp::PixelFormatUndefined) &&
 
 static_assert(agree(t::RotateNoneFlipNone, gp::RotateNoneFlipNone) &&
               agree(t::Rotate90FlipNone, gp::Rotate90FlipNone) &&
-              agree(t::Rotate270FlipX, gp::Rotate270FlipX) && agree(t::Rotate90FlipY, gp::Rotate90FlipY) &&
+              agree(t::Rotate270FlipX, gp::Rotate270FlipX) &&
+              agree(t::Rotate90FlipY, gp::Rotate90FlipY) &&
               agree(t::RotateNoneFlipY, gp::RotateNoneFlipY) &&
               agree(t::Rotate180FlipXY, gp::Rotate180FlipXY) &&
               agree(t::Rotate270FlipXY, gp::Rotate270FlipXY));
@@ -67,7 +67,8 @@ static_assert(agree(t::TagTypeByte, gp::PropertyTagTypeByte) &&
 
 static_assert(agree(t::InterpolationModeDefault, gp::InterpolationModeDefault) &&
               agree(t::InterpolationModeNearestNeighbor, gp::InterpolationModeNearestNeighbor) &&
-              agree(t::InterpolationModeHighQualityBicubic, gp::InterpolationModeHighQualityBicubic));
+              agree(t::InterpolationModeHighQualityBicubic,
+                    gp::InterpolationModeHighQualityBicubic));
 
 // Every enumeration is exactly 32 bits, as the automation interface carries it.
 static_assert(sizeof(t::QuennetStatus) == 4 && sizeof(t::Tags) == 4 && sizeof(t::PdfRight) == 4 &&
@@ -85,13 +86,19 @@ TEST(PublicEnums, EveryTagMemberIsNamedAsTheMetadataReaderNamesTheTag) {
     ASSERT_NE(begin, std::string::npos);
     const std::string body = all.substr(begin, all.find("};", begin) - begin);
 
-    std::regex member(R"(\bTag(\w+) = 0x([0-9A-F]{4}),)");
+    // Members read "    TagName = 0xHHHH,", one a line.
     std::set<uint32_t> ids;
     int members = 0;
-    for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
-        const uint32_t id = std::stoul((*it)[2].str(), nullptr, 16);
-        EXPECT_EQ(tavimo::PropertyTagName(id), (*it)[1].str()) << "tag 0x" << (*it)[2].str();
-        EXPECT_TRUE(ids.insert(id).second) << "tag 0x" << (*it)[2].str() << " twice";
+    std::istringstream lines(body);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t tag = line.find("Tag"), eq = line.find(" = 0x");
+        if (tag == std::string::npos || eq == std::string::npos || line.back() != ',')
+            continue;
+        const std::string name = line.substr(tag + 3, eq - tag - 3);
+        const std::string hex = line.substr(eq + 5, line.size() - eq - 6);
+        const uint32_t id = std::stoul(hex, nullptr, 16);
+        EXPECT_EQ(tavimo::PropertyTagName(id), name) << "tag 0x" << hex;
+        EXPECT_TRUE(ids.insert(id).second) << "tag 0x" << hex << " twice";
         ++members;
     }
     EXPECT_EQ(members, 237); // the whole name table

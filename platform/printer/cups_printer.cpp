@@ -535,6 +535,9 @@ public:
                  HTTP_STATUS_CONTINUE;
             ok = cupsFinishDocument(http, m_destination.c_str()) == IPP_STATUS_OK && ok;
         }
+        // A job that was made but not filled would wait in the queue for its document.
+        if (job > 0 && !ok)
+            cupsCancelJob2(http, m_destination.c_str(), job, 0);
         cupsFreeOptions(n, options);
         return ok;
     }
